@@ -1,0 +1,83 @@
+// Run control shared by every front end: preparing and starting worker runs, Cancel, and what
+// each worker notification shows (report line, status, verdict, progress, title, beep) and
+// when a run repeats. A front end implements RunView and feeds notifications, on its own
+// thread and in posting order, to RunControl::handleNotification.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "link/comm_thread.h"
+#include "link/notify.h"
+
+namespace pelion {
+
+// How a run ended, for front ends that report it further (the command line's exit status).
+struct RunOutcome {
+    enum Kind { finished, aborted, repeatsExhausted } kind;
+    std::int32_t abortCode;  // for `aborted`: the code as posted (0 for a fatal error)
+};
+
+class RunView {
+public:
+    virtual ~RunView() = default;
+
+    virtual void addReport(const std::string& sLine) = 0;  // the view time-stamps the line
+    virtual void clearReport() = 0;
+    virtual void setStatus(const std::string& sText) = 0;
+    // The verdict's message; a window shows it modally and returns when it is closed.
+    virtual void showResult(const std::string& sMsg) = 0;
+    virtual void setProgressBar(int percent) = 0;  // the view keeps it within 0..100
+    virtual int progressBar() const = 0;
+    virtual void setApplicationTitle(const std::string& sTitle) = 0;
+    virtual void beep() = 0;
+    // The controls of the idle (false) or running (true) state, mouse cursor included.
+    virtual void setRunningControls(bool running) = 0;
+    virtual bool readInfoOnlyChecked() const = 0;
+    virtual std::string portFieldText() const = 0;
+    // Runs `action` on the view's thread after `delay`; the view stays responsive meanwhile.
+    virtual void callLater(std::chrono::milliseconds delay, std::function<void()> action) = 0;
+    // The run has ended for good (no repeat follows); called after the verdict was shown.
+    virtual void runEnded(const RunOutcome&) {}
+};
+
+class RunControl {
+public:
+    // `target` is what the front end hands to every worker it starts.
+    RunControl(RunView& view, NotificationTargetPtr target);
+
+    // Clears the report, sets ChosenImage to -1, loads `sFile` as image 0 when given and takes
+    // the port name. A file that fails to load ends it early with False and `reason`; the
+    // caller then starts nothing.
+    bool PrepareRun(const std::string& sFile = {}, std::string* reason = nullptr);
+    void StartRun(TCmd cmd);
+    void ResetControls();
+    // The Cancel button: the worker ends with "Process cancelled!" at its next attempt.
+    void cancel();
+    bool isRunning() const { return running_; }
+    const std::string& port() const { return FPort; }
+
+    // With a limit, a run is not repeated after a communication error more than `repeats`
+    // times; then it ends with "Aborted because of a communication error after N repeats!".
+    void setMaxRepeats(std::optional<int> repeats) { maxRepeats_ = repeats; }
+
+    void handleNotification(std::uint32_t code, std::int32_t value);
+
+private:
+    void verdict(const std::string& text);
+    void handleAbort(std::int32_t code);
+    void handleRetry(std::int32_t value);
+    void endRun(const RunOutcome& outcome);
+
+    RunView& view_;
+    NotificationTargetPtr target_;
+    std::string FPort;
+    bool running_ = false;
+    int repeats_ = 0;
+    std::optional<int> maxRepeats_;
+};
+
+}  // namespace pelion

@@ -1,0 +1,33 @@
+// The firmware file: eight header lines "key=value" in fixed order, then Intel-HEX lines.
+#pragma once
+
+#include <istream>
+#include <stdexcept>
+#include <string>
+
+#include "firmware/catalogue.h"
+
+namespace pelion {
+
+// Why a firmware file could not be read: which line (1-based) and what was wrong with it.
+class FirmwareFileError : public std::runtime_error {
+public:
+    FirmwareFileError(int line, const std::string& what)
+        : std::runtime_error(what), lineNumber(line) {}
+
+    int lineNumber;  // 0 when the file itself could not be opened or read
+};
+
+// The value after the first "=" when the text before it is exactly `key`, else empty.
+std::string getKeyValue(const std::string& line, const std::string& key);
+
+// Reads the next eight lines into `header`; throws FirmwareFileError on an unreadable stream or
+// a value that is not an integer. Fields before the failing line keep their new values.
+void readFileHeader(std::istream& file, TBl3FileHeader& header);
+
+// Loads a file as image 0 (FirmwareFileHeader, FirmwareLines) and sets ChosenImage to 0.
+// False when the file cannot be read or its header is malformed; `reason` then tells why,
+// in words a user can act on. A failed load never leaves lines that a run could program.
+bool loadFirmwareFile(const std::string& sFile, std::string* reason = nullptr);
+
+}  // namespace pelion

@@ -1,0 +1,33 @@
+// The serial port of a logger: opened with the one fixed line setting of its bootloader
+// (8N1, no flow control, DTR raised, RTS low) and driven by the link thread alone.
+//
+// Each platform has its own implementation file; the link thread relies only on what is said
+// here. A time-out is never an error: it shows as a short count, which the link thread turns
+// into a failed attempt. False means the operating system rejected the call.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace pelion {
+
+// The native handle: a file descriptor on POSIX, a HANDLE value on Win32.
+using ComPort = std::intptr_t;
+inline constexpr ComPort cINVALID_PORT = -1;
+
+// Opens and configures the port, exclusively: a port held by anyone, this process included,
+// does not open. Returns cINVALID_PORT when any step fails, with nothing left open.
+// POSIX: a name that is not an absolute path is taken below /dev ("ttyUSB0").
+ComPort openComPort(const std::string& sPort, std::uint32_t baudRate);
+void closeComPort(ComPort hPort);
+
+// Clears a pending line error.
+bool clearComError(ComPort hPort);
+// Discards everything still waiting in both directions.
+bool purgeComPort(ComPort hPort);
+// Writes n bytes; gives up after n ms with the count written so far.
+bool writeComPort(ComPort hPort, const std::uint8_t* data, std::uint32_t n, std::uint32_t& written);
+// Reads until n bytes have arrived or n + 200 ms have passed, with what has arrived.
+bool readComPort(ComPort hPort, std::uint8_t* data, std::uint32_t n, std::uint32_t& received);
+
+}  // namespace pelion

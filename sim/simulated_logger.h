@@ -1,0 +1,84 @@
+// A simulated Pelion logger on a pseudo-terminal: its application and its bootloaders (BL, BL2,
+// BL3), a flash model and switchable faults. Tests, benchmarks and the demo talk to it through
+// the slave side of its pseudo-terminal exactly as the updater talks to a real logger.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pelion::sim {
+
+struct LoggerConfig {
+    // Application (answers the identity query with class 0x6601 and its version word).
+    std::uint16_t appClass = 0x6601;
+    std::uint16_t appVersion = 0x0602;  // 6.02: expects the new jump form (>= 0x0600)
+    std::uint32_t serialNumber = 327980;
+    bool startInBootloader = false;
+
+    // Bootloader: class 0xC800 (BL), 0xC801 (BL2) or 0xC802 (BL3). Its version word equals the
+    // bootloader version of the images made for it (BL3 3.0: 0x0000, BL2 2.1: 0x0001).
+    std::uint16_t blClass = 0xC802;
+    std::uint16_t blVersion = 0x0000;
+    std::uint16_t platform = 24;
+    std::uint16_t print = 49;
+    std::uint16_t info = 0;
+
+    // Update-ID block, read at the platform's block address (BL3: by 64-byte block number).
+    std::uint16_t upidId = 0x6601;
+    std::uint16_t upidInfo = 0x001A;
+    std::uint16_t upidPlatform = 24;
+    std::uint16_t upidPrint = 49;
+    std::uint16_t upidReserve = 0;
+    bool upidCrcValid = true;  // false stores a deliberately wrong CRC
+
+    // The class the programmed firmware answers with once it boots.
+    std::uint16_t bootedClass = 0x6601;
+
+    // Pace the wire at 9600 baud 8N1 in both directions (one character per 10 bit times).
+    bool paced = false;
+};
+
+// One frame as the logger received it: a command frame, a null frame or a line.
+struct ReceivedFrame {
+    std::chrono::steady_clock::time_point at;  // when its last byte arrived
+    std::vector<std::uint8_t> bytes;
+};
+
+class SimulatedLogger {
+public:
+    explicit SimulatedLogger(const LoggerConfig& config = {});
+    ~SimulatedLogger();  // stops serving and closes the pseudo-terminal
+    SimulatedLogger(const SimulatedLogger&) = delete;
+    SimulatedLogger& operator=(const SimulatedLogger&) = delete;
+
+    // The path of the pseudo-terminal's slave side, for openComPort.
+    const std::string& portPath() const;
+
+    // Faults. Each takes effect from the next exchange on.
+    void muteNextExchanges(int k);        // no answer at all for the next k frames
+    void corruptNextAnswers(int k);       // the next k answers carry a wrong checksum
+    void setNotReady(bool on);            // answer frames carry status bit 0x20
+    void shortNextAnswers(int k);         // the next k answers are cut short
+    void wrongEchoAtDataLine(int k);      // the echo of the k-th data line (0-based) differs
+    void powerCutAtDataLine(int k);       // dies on receiving the k-th data line
+    void restart();                       // power back: comes up as after a reset
+
+    // Observation.
+    std::vector<ReceivedFrame> received() const;
+    bool inBootloader() const;
+    bool vectorTableWritten() const;
+    // Addresses of the programmed data records, in the order they were written.
+    std::vector<std::uint16_t> writeOrder() const;
+    // True when the flash holds exactly the data records of `imageLines` (Intel-HEX lines;
+    // records other than 64-byte data records are ignored) and nothing else.
+    bool flashEquals(const std::vector<std::string>& imageLines) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace pelion::sim
