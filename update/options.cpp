@@ -1,0 +1,11 @@
+#include "update/options.h"
+
+namespace pelion {
+
+bool bCheckClass = true;
+bool bCheckLogger = true;
+bool bCheckPlatform = true;
+bool bReadInfoOnly = false;
+const bool bReadInfoAvailable = true;
+
+}  // namespace pelion
