@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <iterator>
 
 #include "link/serial_port.h"
 
@@ -25,8 +24,8 @@ struct BaudSpeed {
 };
 
 constexpr BaudSpeed kBaudSpeeds[] = {
-    {1200, B1200},   {2400, B2400},   {4800, B4800},     {9600, B9600},
-    {19200, B19200}, {38400, B38400}, {57600, B57600},   {115200, B115200},
+    {1200, B1200},   {2400, B2400},   {4800, B4800},   {9600, B9600},
+    {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
 };
 
 bool toSpeed(std::uint32_t baud, speed_t& speed) {
@@ -43,7 +42,8 @@ std::string devicePath(const std::string& sPort) {
     return !sPort.empty() && sPort[0] == '/' ? sPort : "/dev/" + sPort;
 }
 
-// 8N1 raw, no flow control of any kind, reads never block in the driver.
+// 8N1 raw, no flow control of any kind, reads never block in the driver. HUPCL drops the modem
+// lines when the port is closed, so DTR is raised only while the updater holds the port.
 bool applyLineSettings(int fd, std::uint32_t baudRate) {
     speed_t speed{};
     termios tio{};
@@ -51,8 +51,8 @@ bool applyLineSettings(int fd, std::uint32_t baudRate) {
         return false;
     }
     cfmakeraw(&tio);
-    tio.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS | CSIZE | HUPCL);
-    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    tio.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS | CSIZE);
+    tio.c_cflag |= CS8 | CLOCAL | CREAD | HUPCL;
     tio.c_iflag &= ~(IXON | IXOFF | IXANY);
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
@@ -60,7 +60,8 @@ bool applyLineSettings(int fd, std::uint32_t baudRate) {
            tcsetattr(fd, TCSANOW, &tio) == 0;
 }
 
-// DTR on, RTS off. A pseudo-terminal has no modem lines; only that refusal is let pass.
+// DTR on, RTS off. A port without modem lines (a pseudo-terminal) refuses the request as an
+// unknown one (ENOTTY; EINVAL from older USB serial drivers); only that refusal is let pass.
 bool setModemLines(int fd) {
     const int dtr = TIOCM_DTR;
     const int rts = TIOCM_RTS;
@@ -70,13 +71,37 @@ bool setModemLines(int fd) {
     return errno == ENOTTY || errno == EINVAL;
 }
 
+// Takes the port for this open file alone. TIOCEXCL keeps out other users but not root; the lock
+// on the open file keeps out every other open through this layer, root and this very process
+// included. A port that another program holds exclusively is refused even though root could
+// pass its TIOCEXCL.
+bool takeExclusive(int fd) {
+    int heldElsewhere = 0;
+    return flock(fd, LOCK_EX | LOCK_NB) == 0 && ioctl(fd, TIOCGEXCL, &heldElsewhere) == 0 &&
+           heldElsewhere == 0 && ioctl(fd, TIOCEXCL) == 0;
+}
+
+// The exclusive flag belongs to the tty, not to the open file: it would outlive this open while
+// anyone else keeps the tty open (a simulator holding its own slave side) and lock out the next
+// open by an ordinary user.
+void closeExclusive(int fd) {
+    ioctl(fd, TIOCNXCL);
+    close(fd);
+}
+
+bool hungUp(short revents) {
+    return (revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
 int remainingMs(Clock::time_point deadline) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
-// Waits for the port to become ready for `events`; false on a poll failure or a hang-up.
+// Waits for the port to become ready for `events`. A device that is gone (unplugged, or the far
+// end of a pseudo-terminal closed) reports itself readable for ever while reads return nothing,
+// so a hang-up is a failure even when the ready bit is set too.
 enum class Wait { ready, timedOut, failed };
 
 Wait waitFor(int fd, short events, Clock::time_point deadline) {
@@ -92,10 +117,7 @@ Wait waitFor(int fd, short events, Clock::time_point deadline) {
         if (rc == 0) {
             return Wait::timedOut;
         }
-        if (p.revents & events) {
-            return Wait::ready;
-        }
-        return Wait::failed;  // POLLHUP, POLLERR or POLLNVAL without data: the device is gone
+        return hungUp(p.revents) ? Wait::failed : Wait::ready;
     }
 }
 
@@ -106,23 +128,25 @@ ComPort openComPort(const std::string& sPort, std::uint32_t baudRate) {
     if (fd < 0) {
         return cINVALID_PORT;
     }
-    // TIOCEXCL keeps other users out but not root; the lock on the open file keeps out every
-    // other open, root and this very process included.
-    const bool ok = flock(fd, LOCK_EX | LOCK_NB) == 0 && ioctl(fd, TIOCEXCL) == 0 &&
-                    applyLineSettings(fd, baudRate) && setModemLines(fd);
-    if (!ok) {
+    if (!takeExclusive(fd)) {
         close(fd);
+        return cINVALID_PORT;
+    }
+    if (!applyLineSettings(fd, baudRate) || !setModemLines(fd)) {
+        closeExclusive(fd);
         return cINVALID_PORT;
     }
     return fd;
 }
 
 void closeComPort(ComPort hPort) {
-    close(static_cast<int>(hPort));
+    closeExclusive(static_cast<int>(hPort));
 }
 
+// A tty keeps no error latch to clear; what is left to report is a port that has gone away.
 bool clearComError(ComPort hPort) {
-    return fcntl(static_cast<int>(hPort), F_GETFL) != -1;
+    pollfd p{static_cast<int>(hPort), 0, 0};
+    return poll(&p, 1, 0) >= 0 && !hungUp(p.revents);
 }
 
 bool purgeComPort(ComPort hPort) {
