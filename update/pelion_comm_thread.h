@@ -1,0 +1,33 @@
+// The worker of this updater: identifies the logger, brings it into its bootloader, chooses the
+// firmware image that fits, programs it line by line and checks that the logger comes back
+// with the image's device class. Every fact and step goes to the front end as a notification;
+// a run ends normally only when every data record was echoed exactly and the logger answered
+// with the image's class afterwards.
+#pragma once
+
+#include <cstdint>
+
+#include "firmware/catalogue.h"
+#include "update/bootloader_commands.h"
+#include "update/image_choice.h"
+
+namespace pelion {
+
+class TPelionCommThread : public TBootloaderCommands {
+  public:
+    using TBootloaderCommands::TBootloaderCommands;
+
+  protected:
+    void runCommand() override;
+    void runUpdate() override;
+
+  private:
+    // Each step raises EOrvo with its abort code when the run cannot go on.
+    IdentityAnswer identify(LoggerIdentity& logger);
+    void readBootloaderIdentity(std::uint16_t blClass, LoggerIdentity& logger);
+    TBl3FileHeader chooseImage(const LoggerIdentity& logger);
+    void program(std::uint16_t blClass);
+    void checkBootedClass(const TBl3FileHeader& image);
+};
+
+}  // namespace pelion
