@@ -1,0 +1,115 @@
+// Windows serial port: the device "\\.\<name>", opened unshared for synchronous I/O, with the
+// one fixed line setting of the logger's bootloader and time-outs that turn a late answer into a
+// short count.
+#include <windows.h>
+
+#include "link/serial_port.h"
+
+namespace pelion {
+
+namespace {
+
+constexpr DWORD kQueueBytes = 1000;
+
+HANDLE asHandle(ComPort hPort) {
+    return reinterpret_cast<HANDLE>(hPort);
+}
+
+std::wstring devicePath(const std::string& sPort) {
+    std::wstring path = L"\\\\.\\";
+    const int narrowLength = static_cast<int>(sPort.size());
+    const int size = MultiByteToWideChar(CP_UTF8, 0, sPort.data(), narrowLength, nullptr, 0);
+    if (size > 0) {
+        std::wstring name(static_cast<std::size_t>(size), L'\0');
+        MultiByteToWideChar(CP_UTF8, 0, sPort.data(), narrowLength, name.data(), size);
+        path += name;
+    }
+    return path;
+}
+
+// Built from scratch, never read from the port: 8N1, binary, no flow control of any kind, DTR
+// and RTS not used for handshake. Of all the flag bits only fBinary is set.
+DCB lineSettings(std::uint32_t baudRate) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof(DCB);
+    dcb.BaudRate = baudRate;
+    dcb.fBinary = 1;
+    dcb.fDtrControl = DTR_CONTROL_DISABLE;
+    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.XonChar = ' ';
+    dcb.XoffChar = ' ';
+    dcb.ErrorChar = ' ';
+    dcb.EofChar = ' ';
+    dcb.EvtChar = ' ';
+    return dcb;
+}
+
+// A read of n bytes ends when they are all there or after n + 200 ms; a write of n bytes may
+// take n ms. Both then succeed with a short count.
+constexpr COMMTIMEOUTS kTimeouts{
+    .ReadIntervalTimeout = 0,
+    .ReadTotalTimeoutMultiplier = 1,
+    .ReadTotalTimeoutConstant = 200,
+    .WriteTotalTimeoutMultiplier = 1,
+    .WriteTotalTimeoutConstant = 0,
+};
+
+bool configure(HANDLE h, std::uint32_t baudRate) {
+    DCB dcb = lineSettings(baudRate);
+    COMMTIMEOUTS timeouts = kTimeouts;
+    // Line settings before the queue sizes; DTR is raised last and stays up while the port is
+    // open, RTS stays low.
+    return SetCommState(h, &dcb) && SetupComm(h, kQueueBytes, kQueueBytes) &&
+           SetCommTimeouts(h, &timeouts) && EscapeCommFunction(h, SETDTR);
+}
+
+}  // namespace
+
+static_assert(sizeof(DCB) == 28);
+
+ComPort openComPort(const std::string& sPort, std::uint32_t baudRate) {
+    const HANDLE h = CreateFileW(devicePath(sPort).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return cINVALID_PORT;
+    }
+    if (!configure(h, baudRate)) {
+        CloseHandle(h);
+        return cINVALID_PORT;
+    }
+    return reinterpret_cast<ComPort>(h);
+}
+
+void closeComPort(ComPort hPort) {
+    CloseHandle(asHandle(hPort));
+}
+
+bool clearComError(ComPort hPort) {
+    DWORD errors = 0;
+    COMSTAT status{};
+    return ClearCommError(asHandle(hPort), &errors, &status);
+}
+
+bool purgeComPort(ComPort hPort) {
+    return PurgeComm(asHandle(hPort), PURGE_TXCLEAR | PURGE_RXCLEAR);
+}
+
+bool writeComPort(ComPort hPort, const std::uint8_t* data, std::uint32_t n,
+                  std::uint32_t& written) {
+    DWORD count = 0;
+    const BOOL ok = WriteFile(asHandle(hPort), data, n, &count, nullptr);
+    written = count;
+    return ok;
+}
+
+bool readComPort(ComPort hPort, std::uint8_t* data, std::uint32_t n, std::uint32_t& received) {
+    DWORD count = 0;
+    const BOOL ok = ReadFile(asHandle(hPort), data, n, &count, nullptr);
+    received = count;
+    return ok;
+}
+
+}  // namespace pelion
