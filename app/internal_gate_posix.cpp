@@ -1,0 +1,84 @@
+#include <charconv>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "app/internal_gate.h"
+
+namespace pelion {
+
+namespace {
+
+// Where Qt keeps the settings of organisation "Tessaly", application "Orvo".
+std::optional<std::string> settingsFile() {
+    const char* configHome = std::getenv("XDG_CONFIG_HOME");
+    if (configHome && configHome[0] == '/') {
+        return std::string(configHome) + "/Tessaly/Orvo.conf";
+    }
+    const char* home = std::getenv("HOME");
+    if (home && home[0] != '\0') {
+        return std::string(home) + "/.config/Tessaly/Orvo.conf";
+    }
+    return std::nullopt;
+}
+
+std::string trimmed(const std::string& s) {
+    const auto first = s.find_first_not_of(" \t\r");
+    if (first == std::string::npos) {
+        return {};
+    }
+    return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
+}
+
+// The value of `key` in the [General] section (or before any section), the last one written.
+std::optional<std::string> generalValue(std::istream& ini, const std::string& key) {
+    std::optional<std::string> value;
+    bool inGeneral = true;
+    std::string line;
+    while (std::getline(ini, line)) {
+        line = trimmed(line);
+        if (line.starts_with('[')) {
+            inGeneral = line == "[General]";
+            continue;
+        }
+        const auto eq = line.find('=');
+        if (inGeneral && eq != std::string::npos && trimmed(line.substr(0, eq)) == key) {
+            value = trimmed(line.substr(eq + 1));
+        }
+    }
+    return value;
+}
+
+std::optional<long> asInteger(std::string text) {
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+        text = text.substr(1, text.size() - 2);
+    }
+    if (text.starts_with('+')) {
+        text.erase(0, 1);
+    }
+    long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size() || text.empty()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace
+
+bool IsInternal() {
+    const auto path = settingsFile();
+    if (!path) {
+        return false;
+    }
+    std::ifstream ini(*path);
+    if (!ini) {
+        return false;
+    }
+    const auto text = generalValue(ini, "intern");
+    const auto value = text ? asInteger(*text) : std::nullopt;
+    return value && *value == cINTERNAL_ACCESS_CODE;
+}
+
+}  // namespace pelion

@@ -1,0 +1,139 @@
+#include "app/run_control.h"
+
+#include "app/notification_texts.h"
+#include "firmware/catalogue.h"
+#include "firmware/file_reader.h"
+#include "update/options.h"
+
+namespace pelion {
+
+namespace {
+
+constexpr std::chrono::milliseconds cRETRY_WAIT{1500};
+
+}  // namespace
+
+RunControl::RunControl(RunView& view, NotificationTargetPtr target)
+    : view_(view), target_(std::move(target)) {}
+
+bool RunControl::PrepareRun(const std::string& sFile, std::string* reason) {
+    view_.clearReport();
+    ChosenImage.store(-1);
+    // A file that does not load must not fall back to the embedded images: the user chose
+    // this file, so nothing runs at all.
+    if (!sFile.empty() && !loadFirmwareFile(sFile, reason)) {
+        return false;
+    }
+    FPort = view_.portFieldText();
+    repeats_ = 0;
+    return true;
+}
+
+void RunControl::StartRun(TCmd cmd) {
+    startRun(cmd, false);
+}
+
+void RunControl::startRun(TCmd cmd, bool cancelRequested) {
+    const std::string line = startText(view_.portFieldText());
+    view_.addReport(line);
+    view_.setStatus(line);
+    bReadInfoOnly = view_.readInfoOnlyChecked();
+    view_.setProgressBar(0);
+    view_.setRunningControls(true);
+    running_ = true;
+    // Set before the worker exists, so that a cancel request carried over from the previous
+    // run is seen at the new worker's very first frame.
+    bCancel.store(cancelRequested);
+    TCommThread::Create(WorkerClass, target_, cmd, FPort);
+}
+
+void RunControl::ResetControls() {
+    view_.setRunningControls(false);
+    running_ = false;
+    view_.setApplicationTitle(cTXT_TITLE);
+}
+
+void RunControl::cancel() {
+    bCancel.store(true);
+}
+
+void RunControl::handleNotification(std::uint32_t code, std::int32_t value) {
+    switch (code) {
+        case cNT_FINISHED:
+            view_.setProgressBar(100);
+            ResetControls();
+            verdict(finishedText(getFirmwareHeader(ChosenImage.load())));
+            endRun({RunOutcome::finished, 0});
+            return;
+        case cNT_PROGRESS:
+            view_.addReport(progressText(value));
+            view_.setProgressBar(value);
+            view_.setApplicationTitle(titleText(view_.progressBar()));
+            return;
+        case cNT_ABORTED:
+            handleAbort(value);
+            return;
+        case cNT_RETRY:
+            handleRetry(value);
+            return;
+        default:
+            break;
+    }
+    const NotificationText shown = notificationText(code, value);
+    if (shown.shows == NotificationShows::nothing) {
+        return;
+    }
+    view_.addReport(shown.text);
+    if (shown.shows == NotificationShows::reportAndStatus) {
+        view_.setStatus(shown.text);
+    }
+}
+
+void RunControl::handleAbort(std::int32_t code) {
+    ResetControls();
+    view_.beep();
+    const AbortText shown = abortText(code, view_.portFieldText());
+    switch (shown.shows) {
+        case AbortShows::verdict:
+            verdict(shown.text);
+            break;
+        case AbortShows::messageOnly:
+            view_.showResult(shown.text);
+            break;
+        case AbortShows::repeatRun:
+            view_.addReport(shown.text);
+            view_.setStatus(shown.text);
+            StartRun(tCMD0);
+            return;
+    }
+    endRun({RunOutcome::aborted, code});
+}
+
+void RunControl::handleRetry(std::int32_t value) {
+    if (maxRepeats_ && repeats_ >= *maxRepeats_) {
+        ResetControls();
+        view_.beep();
+        verdict(repeatsExhaustedText(repeats_));
+        endRun({RunOutcome::repeatsExhausted, 0});
+        return;
+    }
+    view_.setStatus(cTXT_RETRY);
+    view_.addReport(cTXT_RETRY);
+    ++repeats_;
+    const auto cmd = static_cast<TCmd>(value & 0xFF);
+    // The cancel request is taken as it stands when the wait is over, so that Cancel counts
+    // whether it was pressed during the failed run or during the wait.
+    view_.callLater(cRETRY_WAIT, [this, cmd] { startRun(cmd, bCancel.load()); });
+}
+
+void RunControl::verdict(const std::string& text) {
+    view_.addReport(text);
+    view_.setStatus(text);
+    view_.showResult(text);
+}
+
+void RunControl::endRun(const RunOutcome& outcome) {
+    view_.runEnded(outcome);
+}
+
+}  // namespace pelion
