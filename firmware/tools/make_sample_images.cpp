@@ -43,7 +43,7 @@ constexpr std::uint16_t cCLASS_PELION = 0x6601;
 
 // splitmix64: tiny, portable and fully specified, unlike the standard engines' distributions.
 class Prng {
-public:
+  public:
     explicit Prng(std::uint64_t seed) : state_(seed) {}
     std::uint64_t next() {
         std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
@@ -54,7 +54,7 @@ public:
     int below(int n) { return static_cast<int>(next() % static_cast<std::uint64_t>(n)); }
     std::uint8_t byte() { return static_cast<std::uint8_t>(next()); }
 
-private:
+  private:
     std::uint64_t state_;
 };
 
@@ -65,7 +65,8 @@ std::string recordLine(std::uint16_t block, const std::vector<std::uint8_t>& dat
                                        static_cast<std::uint8_t>(block & 0xFF), 0x00};
     bytes.insert(bytes.end(), data.begin(), data.end());
     std::uint8_t sum = 0;
-    for (std::uint8_t b : bytes) sum = static_cast<std::uint8_t>(sum + b);
+    for (std::uint8_t b : bytes)
+        sum = static_cast<std::uint8_t>(sum + b);
     bytes.push_back(static_cast<std::uint8_t>(-sum));
     std::string line = ":";
     for (std::uint8_t b : bytes) {
@@ -79,7 +80,8 @@ std::string recordLine(std::uint16_t block, const std::vector<std::uint8_t>& dat
 std::vector<std::uint8_t> codeBlock(Prng& prng, bool segmentEnd) {
     std::vector<std::uint8_t> data(cRECORD_BYTES);
     const int used = segmentEnd ? 8 + 2 * prng.below(24) : cRECORD_BYTES;
-    for (int i = 0; i < cRECORD_BYTES; ++i) data[i] = i < used ? prng.byte() : 0xFF;
+    for (int i = 0; i < cRECORD_BYTES; ++i)
+        data[i] = i < used ? prng.byte() : 0xFF;
     return data;
 }
 
@@ -106,8 +108,8 @@ std::vector<std::string> imageLines(const SampleImage& image, Prng& prng) {
 
     std::vector<std::string> lines;
     for (int i = 0; i < lowRecords; ++i)
-        lines.push_back(recordLine(static_cast<std::uint16_t>(firstLow + i),
-                                   codeBlock(prng, false)));
+        lines.push_back(
+            recordLine(static_cast<std::uint16_t>(firstLow + i), codeBlock(prng, false)));
     lines.push_back(recordLine(cVECTOR_TABLE_BLOCK, vectorBlock(prng, firstLow)));
     for (int i = 0; i < highRecords; ++i)
         lines.push_back(recordLine(static_cast<std::uint16_t>(cHIGH_FLASH_BLOCK + i),
@@ -127,7 +129,8 @@ bool writeImage(const std::filesystem::path& folder, const SampleImage& image, P
         << "platform=" << image.platform << "\n"
         << "print=" << image.print << "\n"
         << "date=" << image.date << "\n";
-    for (const std::string& line : imageLines(image, prng)) out << line << "\n";
+    for (const std::string& line : imageLines(image, prng))
+        out << line << "\n";
     out.close();
     if (!out) {
         std::cerr << "cannot write " << path.string() << "\n";
@@ -145,6 +148,7 @@ int main(int argc, char** argv) {
     }
     Prng prng(0x50454C494F4E3036ull);
     for (const SampleImage& image : cSamples)
-        if (!writeImage(argv[1], image, prng)) return 1;
+        if (!writeImage(argv[1], image, prng))
+            return 1;
     return 0;
 }

@@ -1,0 +1,247 @@
+#include "firmware/file_reader.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace pelion {
+
+namespace {
+
+// A real image is some 100 KiB; these bounds keep a wrong pick (a disk image, a video) from
+// eating the machine's memory before the header check can reject it.
+constexpr std::size_t cMAX_FILE_BYTES = 16u << 20;
+constexpr std::size_t cMAX_FILE_LINES = 200000;
+constexpr std::size_t cMAX_HEADER_LINE = 4096;
+
+constexpr std::string_view cBYTE_ORDER_MARK = "\xEF\xBB\xBF";
+
+enum class TValueKind { Bootloader, Integer, Date };
+
+struct THeaderLine {
+    const char* key;
+    TValueKind kind;
+    std::uint16_t TBl3FileHeader::*field;  // unused for the date
+};
+
+constexpr THeaderLine cHeaderLines[] = {
+    {"bootloader", TValueKind::Bootloader, &TBl3FileHeader::orvo_bl},
+    {"bootloader version", TValueKind::Integer, &TBl3FileHeader::orvo_bl_ver},
+    {"class", TValueKind::Integer, &TBl3FileHeader::orvo_class},
+    {"versionH", TValueKind::Integer, &TBl3FileHeader::orvo_verH},
+    {"versionL", TValueKind::Integer, &TBl3FileHeader::orvo_verL},
+    {"platform", TValueKind::Integer, &TBl3FileHeader::orvo_platform},
+    {"print", TValueKind::Integer, &TBl3FileHeader::orvo_print},
+    {"date", TValueKind::Date, nullptr},
+};
+
+// The text of a line as a message can show it: quoted, shortened, odd bytes as \xNN.
+std::string shownText(std::string_view text) {
+    constexpr std::size_t cSHOWN = 40;
+    static const char cDigits[] = "0123456789ABCDEF";
+    std::string out = "\"";
+    for (unsigned char c : text.substr(0, cSHOWN)) {
+        if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            out += "\\x";
+            out += cDigits[c >> 4];
+            out += cDigits[c & 0x0F];
+        }
+    }
+    return out + (text.size() > cSHOWN ? "...\"" : "\"");
+}
+
+[[noreturn]] void fail(int line, const std::string& what) {
+    throw FirmwareFileError(line, "line " + std::to_string(line) + ": " + what);
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// Blanks, an optional sign, then decimal digits or hexadecimal ones after $, x or 0x, and
+// nothing else. Decimal numbers must fit 32 signed bits, hexadecimal ones 32 bits.
+bool toInteger(std::string_view text, std::int64_t& value) {
+    std::size_t i = text.find_first_not_of(' ');
+    if (i == std::string_view::npos)
+        return false;
+    const bool negative = text[i] == '-';
+    if (text[i] == '-' || text[i] == '+')
+        ++i;
+    int base = 10;
+    if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
+        base = 16;
+        ++i;
+    } else if (i + 1 < text.size() && text[i] == '0' &&
+               (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i == text.size())
+        return false;
+    const std::int64_t limit = base == 16 ? 0xFFFFFFFF : (negative ? 0x80000000 : 0x7FFFFFFF);
+    std::int64_t magnitude = 0;
+    for (; i < text.size(); ++i) {
+        const int digit = hexDigit(text[i]);
+        if (digit < 0 || digit >= base)
+            return false;
+        magnitude = magnitude * base + digit;
+        if (magnitude > limit)
+            return false;
+    }
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
+// One line without its end (LF or CR LF). Past the end of the stream: an empty line, and
+// pastEnd set.
+std::string readHeaderLine(std::istream& file, int lineNumber, bool& pastEnd) {
+    std::string line;
+    pastEnd = file.peek() == std::char_traits<char>::eof();
+    for (int c = file.get(); c != std::char_traits<char>::eof() && c != '\n'; c = file.get()) {
+        if (line.size() == cMAX_HEADER_LINE)
+            fail(lineNumber, "longer than " + std::to_string(cMAX_HEADER_LINE) +
+                                 " characters; this is not a firmware file");
+        line += static_cast<char>(c);
+    }
+    if (file.bad())
+        fail(lineNumber, "the file could not be read");
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
+
+void storeValue(const THeaderLine& entry, const std::string& line, bool pastEnd, int lineNumber,
+                TBl3FileHeader& header) {
+    const std::string value = getKeyValue(line, entry.key);
+    switch (entry.kind) {
+        case TValueKind::Bootloader:
+            header.orvo_bl = value == "2" ? 2 : value == "3" ? 3 : 0xFFFF;
+            return;
+        case TValueKind::Date:
+            header.orvo_date = value;
+            return;
+        case TValueKind::Integer:
+            break;
+    }
+    const std::string expected = std::string("the line \"") + entry.key + "=...\"";
+    if (pastEnd)
+        fail(lineNumber, "the file ends before " + expected);
+    if (line.empty())
+        fail(lineNumber, "empty where " + expected + " belongs");
+    const std::size_t equals = line.find('=');
+    if (equals == std::string::npos || line.compare(0, equals, entry.key) != 0)
+        fail(lineNumber, shownText(line) + " is not the key \"" + entry.key + "\"");
+    std::int64_t number = 0;
+    if (!toInteger(value, number))
+        fail(lineNumber,
+             "the value " + shownText(value) + " of \"" + entry.key + "\" is not a whole number");
+    header.*entry.field = static_cast<std::uint16_t>(number & 0xFFFF);
+}
+
+std::filesystem::path pathFromUtf8(const std::string& name) {
+    return std::filesystem::path(
+        std::u8string(reinterpret_cast<const char8_t*>(name.data()), name.size()));
+}
+
+std::string readWholeFile(const std::string& sFile) {
+    std::ifstream file(pathFromUtf8(sFile), std::ios::binary);
+    if (!file)
+        throw FirmwareFileError(0,
+                                "cannot open the file: " + std::generic_category().message(errno));
+    std::string content;
+    std::vector<char> buffer(1 << 16);
+    while (file.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) ||
+           file.gcount() > 0) {
+        content.append(buffer.data(), static_cast<std::size_t>(file.gcount()));
+        if (content.size() > cMAX_FILE_BYTES)
+            throw FirmwareFileError(0,
+                                    "the file is larger than 16 MiB; a firmware file is far "
+                                    "smaller, so this is not one");
+    }
+    if (file.bad())
+        throw FirmwareFileError(0, "the file could not be read to its end");
+    return content;
+}
+
+// All lines of the text, each without its end; a final line end adds no empty line.
+std::vector<std::string> splitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        if (lines.size() == cMAX_FILE_LINES)
+            fail(static_cast<int>(lines.size()) + 1,
+                 "the file has more than " + std::to_string(cMAX_FILE_LINES) +
+                     " lines; a firmware file is far shorter, so this is not one");
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        lines.emplace_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+}  // namespace
+
+std::string getKeyValue(const std::string& line, const std::string& key) {
+    const std::size_t equals = line.find('=');
+    if (equals == std::string::npos || line.compare(0, equals, key) != 0)
+        return {};
+    return line.substr(equals + 1);
+}
+
+void readFileHeader(std::istream& file, TBl3FileHeader& header) {
+    int lineNumber = 0;
+    for (const THeaderLine& entry : cHeaderLines) {
+        ++lineNumber;
+        bool pastEnd = false;
+        std::string line = readHeaderLine(file, lineNumber, pastEnd);
+        if (lineNumber == 1 && line.starts_with(cBYTE_ORDER_MARK))
+            line.erase(0, cBYTE_ORDER_MARK.size());
+        storeValue(entry, line, pastEnd, lineNumber, header);
+    }
+}
+
+bool loadFirmwareFile(const std::string& sFile, std::string* reason) {
+    FirmwareLines.clear();
+    try {
+        const std::string content = readWholeFile(sFile);
+        std::istringstream headerText(content);
+        readFileHeader(headerText, FirmwareFileHeader);
+
+        std::string_view text = content;
+        if (text.starts_with(cBYTE_ORDER_MARK))
+            text.remove_prefix(cBYTE_ORDER_MARK.size());
+        std::vector<std::string> lines = splitLines(text);
+        std::erase_if(lines,
+                      [](const std::string& line) { return line.find('=') != std::string::npos; });
+        FirmwareLines = std::move(lines);
+    } catch (const std::exception& e) {
+        // Image 0 is gone now; a run must not go on naming it.
+        int loadedImage = 0;
+        ChosenImage.compare_exchange_strong(loadedImage, -1);
+        if (reason)
+            *reason = e.what();
+        return false;
+    }
+    ChosenImage = 0;
+    return true;
+}
+
+}  // namespace pelion
