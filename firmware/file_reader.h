@@ -10,6 +10,7 @@
 namespace pelion {
 
 // Why a firmware file could not be read: which line (1-based) and what was wrong with it.
+// what() is the whole message for the user, e.g. 'line 3: "Class=26113" is not the key "class"'.
 class FirmwareFileError : public std::runtime_error {
 public:
     FirmwareFileError(int line, const std::string& what)
@@ -23,11 +24,13 @@ std::string getKeyValue(const std::string& line, const std::string& key);
 
 // Reads the next eight lines into `header`; throws FirmwareFileError on an unreadable stream or
 // a value that is not an integer. Fields before the failing line keep their new values.
+// Lines end in LF or CR LF; a UTF-8 byte-order mark before the first line is skipped.
 void readFileHeader(std::istream& file, TBl3FileHeader& header);
 
 // Loads a file as image 0 (FirmwareFileHeader, FirmwareLines) and sets ChosenImage to 0.
 // False when the file cannot be read or its header is malformed; `reason` then tells why,
-// in words a user can act on. A failed load never leaves lines that a run could program.
+// in words a user can act on. A failed load never leaves lines that a run could program:
+// FirmwareLines is then empty and a ChosenImage of 0 becomes -1. `sFile` is UTF-8.
 bool loadFirmwareFile(const std::string& sFile, std::string* reason = nullptr);
 
 }  // namespace pelion
