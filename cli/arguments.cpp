@@ -1,0 +1,166 @@
+#include "cli/arguments.h"
+
+#include <array>
+#include <charconv>
+
+namespace pelion::cli {
+
+namespace {
+
+enum class Takes { nothing, value };
+
+struct OptionSpec {
+    const char* name;
+    Takes takes;
+    void (*apply)(Arguments&, const std::string& value);
+};
+
+std::optional<int> count(const std::string& text) {
+    int n = -1;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (error != std::errc{} || end != text.data() + text.size() || n < 0) {
+        return std::nullopt;
+    }
+    return n;
+}
+
+const std::array cOptions{
+    OptionSpec{"--port", Takes::value, [](Arguments& a, const std::string& v) { a.port = v; }},
+    OptionSpec{"--file", Takes::value, [](Arguments& a, const std::string& v) { a.file = v; }},
+    OptionSpec{"--file-version", Takes::value,
+               [](Arguments& a, const std::string& v) { a.fileVersion = v; }},
+    OptionSpec{"--max-repeats", Takes::value,
+               [](Arguments& a, const std::string& v) { a.maxRepeats = count(v); }},
+    OptionSpec{"--list-ports", Takes::nothing,
+               [](Arguments& a, const std::string&) { a.listPorts = true; }},
+    OptionSpec{"--list-firmware", Takes::nothing,
+               [](Arguments& a, const std::string&) { a.listFirmware = true; }},
+    OptionSpec{"--read-info-only", Takes::nothing,
+               [](Arguments& a, const std::string&) { a.readInfoOnly = true; }},
+    OptionSpec{"--yes", Takes::nothing, [](Arguments& a, const std::string&) { a.yes = true; }},
+    OptionSpec{"-y", Takes::nothing, [](Arguments& a, const std::string&) { a.yes = true; }},
+    OptionSpec{"--help", Takes::nothing, [](Arguments& a, const std::string&) { a.help = true; }},
+    OptionSpec{"-h", Takes::nothing, [](Arguments& a, const std::string&) { a.help = true; }},
+    OptionSpec{"--version", Takes::nothing,
+               [](Arguments& a, const std::string&) { a.version = true; }},
+};
+
+const OptionSpec* findOption(const std::string& name) {
+    for (const OptionSpec& option : cOptions) {
+        if (name == option.name) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+Parsed parseArguments(const std::vector<std::string>& args) {
+    Parsed parsed;
+    Arguments& a = parsed.arguments;
+    bool elementsOnly = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (elementsOnly || !arg.starts_with('-')) {
+            a.elements.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            elementsOnly = true;
+            continue;
+        }
+        const auto eq = arg.find('=');
+        const std::string name = arg.substr(0, eq);
+        const OptionSpec* option = findOption(name);
+        if (!option) {
+            parsed.error = "unknown option " + arg;
+            return parsed;
+        }
+        std::string value;
+        if (option->takes == Takes::value) {
+            if (eq != std::string::npos) {
+                value = arg.substr(eq + 1);
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            } else {
+                parsed.error = name + " needs a value";
+                return parsed;
+            }
+        } else if (eq != std::string::npos) {
+            parsed.error = name + " takes no value";
+            return parsed;
+        }
+        option->apply(a, value);
+        if (name == "--max-repeats" && !a.maxRepeats) {
+            parsed.error = "--max-repeats needs a whole number of 0 or more, not \"" + value + "\"";
+            return parsed;
+        }
+    }
+    return parsed;
+}
+
+std::string helpText() {
+    return R"(usage: pelion-update [--port PORT] [OPTIONS] [ELEMENT...]
+
+Updates the firmware of a Pelion logger attached to a serial port: identifies the logger,
+brings it into its bootloader, programs the embedded firmware image that fits it and checks
+the logger afterwards. Each report line is written to standard output as
+"hh-nn-ss -> text", the verdict last. On a terminal, standard error shows a progress bar
+with the time left.
+
+Options:
+  --port PORT        the logger's serial port (a name below /dev or a full path; COM3 on
+                     Windows). Without it, the one logger port found is used; with none or
+                     several found, the tool stops and lists them.
+  --yes, -y          answer Yes to the question asked before an update. Without a terminal
+                     the tool refuses to start an update that asks a question unless --yes
+                     is given.
+  --max-repeats N    repeat a run after a communication error at most N times (default:
+                     without limit, 1.5 s apart), then stop with exit status 30.
+  --list-ports       list the logger ports found and exit.
+  --list-firmware    list the embedded firmware images, newest first, and exit.
+  --read-info-only   identify the logger and choose the image, but program nothing
+                     (internal mode only; ends with "Only read update info!", exit 70).
+  --file PATH        program this firmware file instead of the embedded images (internal
+                     mode started with the element f:+ only). A file that cannot be read
+                     stops the tool before any port is opened, naming the wrong line.
+  --file-version PATH
+                     show the header of a firmware file with the embedded images and exit
+                     (internal mode started with the element f:+ only).
+  --help, -h         show this text and exit.
+  --version          show the program's version and exit.
+  --                 everything after it is an ELEMENT.
+
+Elements (each one word, the name, its colon and the value, with no blank between):
+  mf:+  mf:-         the question before an update warns that the update clears all
+                     measurements (mf:+) or not (mf:-).
+  cc:-               the image choice ignores the device class      (internal mode only)
+  cf:-               loggers of other classes are not refused       (internal mode only)
+  cp:-               the image choice ignores the platform          (internal mode only)
+  f:+                enables --file and --file-version              (internal mode only)
+  Names ignore case; only a value of exactly "-" or "+" acts; the first element of a name
+  wins; other elements have no effect.
+
+Before an update the tool asks "Do you save your measurements ?" (or, with mf:+, "This
+update clears all measurements!"); internal mode asks only the latter. The answer is read
+from the terminal, y for Yes; anything else, or just Enter, is No.
+
+Ctrl-C cancels a run: the logger is left at its next frame, the port is closed and the tool
+ends with "Process cancelled!".
+
+Exit status:
+  0      the update was completed
+  10-70  the run was aborted; the status is the abort code:
+         10 port not ready, 11 port read/write error, 20 cancelled (also when the question
+         was answered No), 40 no update for this logger, 41 logger not ready, 42 last line
+         wrong, 43 conversion error, 45 update not successful, 46 invalid answer, 47 no
+         update or another update ID, 70 only read update info
+  1      a fatal error ("Fatal Exception has occurred!")
+  2      a usage error: an unknown option, a feature not available in this mode, no or
+         several ports, a firmware file that cannot be read, a question without a terminal
+  30     the run was repeated --max-repeats times after communication errors
+)";
+}
+
+}  // namespace pelion::cli

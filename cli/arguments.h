@@ -1,0 +1,34 @@
+// The command line of pelion-update: its own options and the updater's elements ("cc:-", ...).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pelion::cli {
+
+struct Arguments {
+    std::optional<std::string> port;
+    std::optional<std::string> file;         // program this firmware file as image 0
+    std::optional<std::string> fileVersion;  // show the header of this firmware file
+    std::optional<int> maxRepeats;
+    bool listPorts = false;
+    bool listFirmware = false;
+    bool readInfoOnly = false;
+    bool yes = false;
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> elements;  // everything that is not an option, in order
+};
+
+// Parses argv[1..]; a usage error comes back as `error`, in words for the user.
+struct Parsed {
+    Arguments arguments;
+    std::string error;
+};
+
+Parsed parseArguments(const std::vector<std::string>& args);
+
+std::string helpText();
+
+}  // namespace pelion::cli

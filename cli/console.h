@@ -1,0 +1,16 @@
+// What the command line needs from the platform's console: whether a stream is a terminal, and
+// Ctrl-C turned into a cancel request instead of the end of the program.
+#pragma once
+
+#include <atomic>
+
+namespace pelion::cli {
+
+bool stdinIsTerminal();
+bool stderrIsTerminal();
+
+// From now on Ctrl-C only sets `requested` (never cleared here; the caller takes it). The
+// handler does nothing else, so it is safe whenever the signal comes.
+void catchInterrupt(std::atomic<bool>& requested);
+
+}  // namespace pelion::cli

@@ -1,0 +1,48 @@
+// The run's view on a console: report lines "hh-nn-ss -> text" on standard output with the
+// verdict last, and, on a terminal, a progress bar and the beep on standard error.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "app/run_control.h"
+#include "cli/event_loop.h"
+#include "cli/progress_line.h"
+
+namespace pelion::cli {
+
+class ConsoleView : public RunView {
+  public:
+    ConsoleView(EventLoop& loop, std::string port, bool readInfoOnly, bool terminal);
+
+    void addReport(const std::string& sLine) override;
+    void clearReport() override {}
+    // The status bar shows what the report already shows.
+    void setStatus(const std::string&) override {}
+    void showResult(const std::string& sMsg) override;
+    void setProgressBar(int percent) override;
+    int progressBar() const override { return progress_; }
+    void setApplicationTitle(const std::string&) override {}
+    void beep() override;
+    void setRunningControls(bool running) override;
+    bool readInfoOnlyChecked() const override { return readInfoOnly_; }
+    std::string portFieldText() const override { return port_; }
+    void callLater(std::chrono::milliseconds delay, std::function<void()> action) override;
+    void runEnded(const RunOutcome& outcome) override { outcome_ = outcome; }
+
+    const std::optional<RunOutcome>& outcome() const { return outcome_; }
+
+  private:
+    void printLine(const std::string& line);
+
+    EventLoop& loop_;
+    std::string port_;
+    bool readInfoOnly_;
+    bool terminal_;
+    ProgressLine progressLine_;
+    int progress_ = 0;
+    std::string lastReport_;
+    std::optional<RunOutcome> outcome_;
+};
+
+}  // namespace pelion::cli

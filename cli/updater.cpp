@@ -1,0 +1,208 @@
+#include "cli/updater.h"
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+#include "app/internal_gate.h"
+#include "app/notification_texts.h"
+#include "app/options.h"
+#include "app/run_control.h"
+#include "cli/arguments.h"
+#include "cli/console.h"
+#include "cli/console_view.h"
+#include "cli/event_loop.h"
+#include "cli/firmware_table.h"
+#include "firmware/file_reader.h"
+#include "link/comm_thread.h"
+#include "link/eorvo.h"
+#include "link/port_list.h"
+
+namespace pelion::cli {
+
+namespace {
+
+constexpr std::chrono::seconds cWORKER_END_WAIT{5};
+constexpr std::chrono::seconds cWORKER_CANCEL_WAIT{30};
+
+int fail(int status, const std::string& message) {
+    std::fprintf(stderr, "pelion-update: %s\n", message.c_str());
+    return status;
+}
+
+// A feature that the current mode does not offer; nullptr when all asked for are offered.
+const char* refusedFeature(const Arguments& a) {
+    if (a.readInfoOnly && nInternalLevel < 1) {
+        return "--read-info-only";
+    }
+    if (a.file && nInternalLevel < 2) {
+        return "--file";
+    }
+    if (a.fileVersion && nInternalLevel < 2) {
+        return "--file-version";
+    }
+    return nullptr;
+}
+
+std::string portsText(const std::vector<std::string>& ports) {
+    std::string text;
+    for (const std::string& port : ports) {
+        text += (text.empty() ? "" : ", ") + port;
+    }
+    return text;
+}
+
+int listPorts() {
+    std::vector<std::string> ports;
+    getComPortList(ports);
+    if (ports.empty()) {
+        std::fprintf(stderr, "pelion-update: no logger port found\n");
+    }
+    for (const std::string& port : ports) {
+        std::printf("%s\n", port.c_str());
+    }
+    return cEXIT_OK;
+}
+
+int showFileVersion(const std::string& path) {
+    std::ifstream file(path);
+    if (!file) {
+        return fail(cEXIT_USAGE, "cannot open the firmware file " + path);
+    }
+    TBl3FileHeader header;
+    try {
+        readFileHeader(file, header);
+    } catch (const FirmwareFileError& e) {
+        return fail(cEXIT_USAGE, path + ", line " + std::to_string(e.lineNumber) + ": " + e.what());
+    }
+    std::vector<TBl3FileHeader> rows{header};
+    for (const TBl3FileHeader& h : embeddedHeaders()) {
+        rows.push_back(h);
+    }
+    std::fputs(firmwareTable(rows).c_str(), stdout);
+    return cEXIT_OK;
+}
+
+// The port the user named, else the one logger port there is.
+std::optional<std::string> choosePort(const Arguments& a) {
+    if (a.port) {
+        return a.port;
+    }
+    std::vector<std::string> ports;
+    getComPortList(ports);
+    if (ports.size() == 1) {
+        std::fprintf(stderr, "pelion-update: using %s, the only logger port found\n",
+                     ports.front().c_str());
+        return ports.front();
+    }
+    if (ports.empty()) {
+        fail(cEXIT_USAGE, "no logger port found; attach the logger or name its port with --port");
+    } else {
+        fail(cEXIT_USAGE,
+             "several logger ports found (" + portsText(ports) + "); choose one with --port");
+    }
+    return std::nullopt;
+}
+
+// Asks the question on the terminal; only y or yes goes on.
+bool askOnTerminal(const Question& q) {
+    std::fprintf(stderr, "%s\n%s [y/N] ", q.line1, q.line2);
+    std::fflush(stderr);
+    std::string answer;
+    if (!std::getline(std::cin, answer)) {
+        return false;
+    }
+    return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes" || answer == "YES";
+}
+
+int exitStatus(const RunOutcome& outcome) {
+    switch (outcome.kind) {
+        case RunOutcome::finished:
+            return cEXIT_OK;
+        case RunOutcome::repeatsExhausted:
+            return cEXIT_REPEATS_EXHAUSTED;
+        case RunOutcome::aborted:
+            return abortText(outcome.abortCode, {}).known ? outcome.abortCode : cEXIT_FATAL;
+    }
+    return cEXIT_FATAL;
+}
+
+// A worker posts its outcome just before it ends; nothing may be left running at exit.
+void waitForWorkers() {
+    if (!TCommThread::waitForWorkers(cWORKER_END_WAIT)) {
+        bCancel.store(true);
+        TCommThread::waitForWorkers(cWORKER_CANCEL_WAIT);
+    }
+}
+
+int runUpdate(const Arguments& a, const std::string& port) {
+    std::atomic<bool> interruptRequested{false};
+    EventLoop loop(interruptRequested);
+    ConsoleView view(loop, port, a.readInfoOnly, stderrIsTerminal());
+    RunControl control(view, loop.queue());
+    control.setMaxRepeats(a.maxRepeats);
+
+    std::string reason;
+    if (!control.PrepareRun(a.file.value_or(""), &reason)) {
+        return fail(cEXIT_USAGE, "cannot program the firmware file " + *a.file + ": " + reason);
+    }
+    catchInterrupt(interruptRequested);
+    control.StartRun(tCMD0);
+    loop.run({
+        .notification = [&](const Notification& n) { control.handleNotification(n.code, n.value); },
+        .interrupt = [&] { control.cancel(); },
+        .finished = [&] { return view.outcome().has_value(); },
+    });
+    waitForWorkers();
+    return exitStatus(*view.outcome());
+}
+
+}  // namespace
+
+int runUpdater(const std::vector<std::string>& args) {
+    const Parsed parsed = parseArguments(args);
+    if (!parsed.error.empty()) {
+        return fail(cEXIT_USAGE, parsed.error + "\nTry 'pelion-update --help'.");
+    }
+    const Arguments& a = parsed.arguments;
+    if (a.help) {
+        std::fputs(helpText().c_str(), stdout);
+        return cEXIT_OK;
+    }
+    if (a.version) {
+        std::printf("%s\n", cTXT_VERSION);
+        return cEXIT_OK;
+    }
+    applyCommandLineOptions(a.elements, IsInternal());
+    if (const char* feature = refusedFeature(a)) {
+        return fail(cEXIT_USAGE, std::string(feature) + " is not available in this mode");
+    }
+    if (a.listPorts || a.listFirmware || a.fileVersion) {
+        int status = a.listPorts ? listPorts() : cEXIT_OK;
+        if (a.listFirmware) {
+            std::fputs(firmwareTable(embeddedHeaders()).c_str(), stdout);
+        }
+        return a.fileVersion ? showFileVersion(*a.fileVersion) : status;
+    }
+    const std::optional<std::string> port = choosePort(a);
+    if (!port) {
+        return cEXIT_USAGE;
+    }
+    // The firmware file is programmed without a question, as the File button does.
+    const Question* question = a.file ? nullptr : updateQuestion();
+    if (question && !a.yes) {
+        if (!stdinIsTerminal()) {
+            return fail(cEXIT_USAGE, std::string("the update asks \"") + question->line1 + " " +
+                                         question->line2 +
+                                         "\" and no terminal is there to answer it; give --yes "
+                                         "to answer Yes");
+        }
+        if (!askOnTerminal(*question)) {
+            return fail(cEX_CANCELLED, "nothing was done");
+        }
+    }
+    return runUpdate(a, *port);
+}
+
+}  // namespace pelion::cli
