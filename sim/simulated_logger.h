@@ -4,8 +4,10 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,8 @@ struct LoggerConfig {
     std::uint16_t upidPrint = 49;
     std::uint16_t upidReserve = 0;
     bool upidCrcValid = true;  // false stores a deliberately wrong CRC
+    // Byte address of the block; unset: where the platform keeps it (0x1000, 0x1800, 0x1900, 0).
+    std::optional<std::uint32_t> upidAddress;
 
     // The class the programmed firmware answers with once it boots.
     std::uint16_t bootedClass = 0x6601;
@@ -48,7 +52,7 @@ struct ReceivedFrame {
 };
 
 class SimulatedLogger {
-public:
+  public:
     explicit SimulatedLogger(const LoggerConfig& config = {});
     ~SimulatedLogger();  // stops serving and closes the pseudo-terminal
     SimulatedLogger(const SimulatedLogger&) = delete;
@@ -58,16 +62,21 @@ public:
     const std::string& portPath() const;
 
     // Faults. Each takes effect from the next exchange on.
-    void muteNextExchanges(int k);        // no answer at all for the next k frames
-    void corruptNextAnswers(int k);       // the next k answers carry a wrong checksum
-    void setNotReady(bool on);            // answer frames carry status bit 0x20
-    void shortNextAnswers(int k);         // the next k answers are cut short
-    void wrongEchoAtDataLine(int k);      // the echo of the k-th data line (0-based) differs
-    void powerCutAtDataLine(int k);       // dies on receiving the k-th data line
-    void restart();                       // power back: comes up as after a reset
+    void muteNextExchanges(int k);   // no answer at all for the next k frames
+    void corruptNextAnswers(int k);  // the next k answers carry a wrong checksum
+    void setNotReady(bool on);       // answer frames carry status bit 0x20
+    void shortNextAnswers(int k);    // the next k answers are cut short
+    // Data lines are counted from 0 at each programming start; both faults fire once.
+    void wrongEchoAtDataLine(int k);  // the echo of the k-th data line (0-based) differs
+    void powerCutAtDataLine(int k);   // dies on receiving the k-th data line
+    void powerCutAtJump();            // dies on accepting the next bootloader jump (once)
+    void restart();                   // power back: comes up as after a reset
 
     // Observation.
     std::vector<ReceivedFrame> received() const;
+    // Waits until at least `count` frames have been received; false when `timeout` passed first.
+    bool waitForReceived(std::size_t count, std::chrono::milliseconds timeout) const;
+    bool powerIsCut() const;
     bool inBootloader() const;
     bool vectorTableWritten() const;
     // Addresses of the programmed data records, in the order they were written.
@@ -76,7 +85,7 @@ public:
     // records other than 64-byte data records are ignored) and nothing else.
     bool flashEquals(const std::vector<std::string>& imageLines) const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
