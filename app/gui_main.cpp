@@ -1,0 +1,68 @@
+// pelion-update-gui: the updater window.
+//
+//   pelion-update-gui [--port PORT] [ELEMENT...]
+//
+// ELEMENTs are the switches "cc:-", "cf:-", "cp:-", "f:+" (internal mode) and "mf:+"/"mf:-".
+// --port puts PORT into the port field at start, for a port the system does not list as a
+// logger port (a simulated logger's pseudo-terminal).
+#include <QApplication>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/gui_windows.h"
+#include "update/pelion_comm_thread.h"
+
+namespace {
+
+constexpr const char* cUSAGE =
+    "usage: pelion-update-gui [--port PORT] [ELEMENT...]\n"
+    "  --port PORT  put PORT into the port field at start\n"
+    "  ELEMENT      cc:- cf:- cp:- f:+ (internal mode only), mf:+ or mf:-\n";
+
+struct CommandLine {
+    std::vector<std::string> elements;  // the program path first, then the switches
+    std::optional<std::string> port;
+};
+
+bool asksForHelp(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+CommandLine readCommandLine(int argc, char** argv) {
+    CommandLine line;
+    for (int i = 0; i < argc; ++i) {
+        if (i > 0 && std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
+            line.port = argv[++i];
+        } else {
+            line.elements.emplace_back(argv[i]);
+        }
+    }
+    return line;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (asksForHelp(argc, argv)) {
+        std::cout << cUSAGE;
+        return 0;
+    }
+    QApplication app(argc, argv);
+    const CommandLine line = readCommandLine(argc, argv);
+    pelion::WorkerClass = &pelion::makeWorker<pelion::TPelionCommThread>;
+
+    pelion::GuiWindows windows(line.elements);
+    if (line.port) {
+        windows.frmMain.setPortField(QString::fromLocal8Bit(line.port->c_str()));
+    }
+    windows.frmMain.show();
+    return app.exec();
+}

@@ -1,0 +1,59 @@
+#include "ui/message_window.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "ui/window_geometry.h"
+
+namespace pelion {
+
+namespace {
+constexpr QSize cCLIENT_SIZE{435, 101};
+constexpr int cBUTTON_BAR_HEIGHT = 45;
+constexpr int cBUTTON_WIDTH = 93;
+constexpr int cINSET = 10;
+}  // namespace
+
+TfrmMessage::TfrmMessage(QWidget* mainWindow)
+    : QDialog(mainWindow, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      Memo1(new QPlainTextEdit(this)),
+      Panel1(new QWidget(this)),
+      Button1(new QPushButton("OK", Panel1)) {
+    setWindowTitle("Information");
+    setFont(QFont("Tahoma"));
+    setModal(true);
+    Memo1->setReadOnly(true);
+
+    Panel1->setFixedHeight(cBUTTON_BAR_HEIGHT);
+    Button1->setFixedWidth(cBUTTON_WIDTH);
+    Button1->setDefault(true);
+    auto* bar = new QHBoxLayout(Panel1);
+    bar->addWidget(Button1);
+    bar->addStretch();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(Memo1);
+    layout->addWidget(Panel1);
+    resize(cCLIENT_SIZE);
+
+    connect(Button1, &QPushButton::clicked, this, &TfrmMessage::Button1Click);
+}
+
+void TfrmMessage::showMsg(const QString& sMsg, int x, int y, int w, int h) {
+    move(x + cINSET, y + h - outerRect(this).height() - cINSET);
+    setOuterWidth(this, w - 2 * cINSET);
+    Memo1->clear();
+    Memo1->appendPlainText(sMsg);
+    Button1->setFocus();
+    exec();
+}
+
+void TfrmMessage::reject() {}
+
+void TfrmMessage::Button1Click() {
+    accept();
+}
+
+}  // namespace pelion
