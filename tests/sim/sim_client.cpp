@@ -73,8 +73,8 @@ Bytes SimClient::exchange(const Bytes& frame, std::uint32_t n) {
     return read(n);
 }
 
-std::string SimClient::exchange(const std::string& line, std::uint32_t n) {
-    const Bytes answer = exchange(Bytes(line.begin(), line.end()), n);
+std::string SimClient::exchange(const std::string& line, std::uint32_t dataBytes) {
+    const Bytes answer = exchange(Bytes(line.begin(), line.end()), 2 * dataBytes + 11);
     return std::string(answer.begin(), answer.end());
 }
 

@@ -29,13 +29,16 @@ class SimClient {
     bool isOpen() const { return port_ != cINVALID_PORT; }
     void close();
 
+    // Writes without discarding anything first. A frame that gets no answer should be waited
+    // for at the logger before the next exchange discards what is still on its way.
     void send(const Bytes& bytes);
     void send(const std::string& line);
     // Up to n bytes, as many as arrive within the port's read time-out.
     Bytes read(std::uint32_t n);
-    // Discards what is pending, sends a frame or line and reads an answer of n bytes.
+    // Discards what is pending, sends a frame and reads an answer of n bytes.
     Bytes exchange(const Bytes& frame, std::uint32_t n = 8);
-    std::string exchange(const std::string& line, std::uint32_t n);
+    // Discards what is pending, sends a line and reads a line answer of `dataBytes` data bytes.
+    std::string exchange(const std::string& line, std::uint32_t dataBytes);
 
     // The identity answer's class and version word; 0xFFFFFFFF when no good answer came.
     std::uint32_t identity();
