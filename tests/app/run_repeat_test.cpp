@@ -1,0 +1,167 @@
+// Runs started through the run control with real workers on a pseudo-terminal: what starting a
+// run shows, and how a cancel request carries over the repeats.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "app/run_control.h"
+#include "firmware/catalogue.h"
+#include "link/comm_thread.h"
+#include "link/eorvo.h"
+#include "tests/app/recording_view.h"
+#include "update/options.h"
+
+namespace pelion {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A worker whose run always ends in a communication error, after its wake-up frames.
+class FailingWorker : public TCommThread {
+  public:
+    using TCommThread::TCommThread;
+
+  protected:
+    void runUpdate() override { throw EOrvo(cEX_RETRY); }
+};
+
+// The far end of the port: a pseudo-terminal whose master side nobody answers from.
+class RepeatTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(master_, 0);
+        ASSERT_EQ(grantpt(master_), 0);
+        ASSERT_EQ(unlockpt(master_), 0);
+        view.port = ptsname(master_);
+        WorkerClass = &makeWorker<FailingWorker>;
+    }
+    void TearDown() override {
+        ASSERT_TRUE(TCommThread::waitForWorkers(30s));
+        WorkerClass = &makeWorker<TCommThread>;
+        close(master_);
+    }
+
+    // The next notification of a worker; a worker that never ends fails the test.
+    Notification next() {
+        auto n = queue->takeFor(30s);
+        EXPECT_TRUE(n.has_value());
+        return n.value_or(Notification{~0u, 0});
+    }
+
+    // Handles notifications until the run has ended for good or waits for a delayed action.
+    void handleUntilQuiet() {
+        const std::size_t ended = view.outcomes.size();
+        while (view.outcomes.size() == ended && view.later.empty()) {
+            const Notification n = next();
+            if (n.code == ~0u) {
+                return;
+            }
+            control.handleNotification(n.code, n.value);
+        }
+    }
+
+    std::size_t count(const std::string& event) const {
+        return std::count(view.events.begin(), view.events.end(), event);
+    }
+
+    test::RecordingView view;
+    std::shared_ptr<NotificationQueue> queue = std::make_shared<NotificationQueue>();
+    RunControl control{view, queue};
+
+  private:
+    int master_ = -1;
+};
+
+TEST_F(RepeatTest, StartRunShowsThePortAndStartsAWorker) {
+    view.readInfoOnly = true;
+    ASSERT_TRUE(control.PrepareRun());
+    control.StartRun(tCMD0);
+    const std::string start = "Start at serial port \"" + view.port + "\"";
+    EXPECT_EQ(view.events,
+              (std::vector<std::string>{"clear", "report: " + start, "status: " + start, "bar: 0",
+                                        "controls: running"}));
+    EXPECT_TRUE(bReadInfoOnly);
+    EXPECT_TRUE(control.isRunning());
+    EXPECT_EQ(next(), (Notification{cNT_RETRY, tCMD0}));
+    bReadInfoOnly = false;
+}
+
+enum class CancelAt { never, beforeRetryArrives, duringWait };
+
+struct CarryOverCase {
+    const char* name;
+    CancelAt cancelAt;
+    const char* verdict;
+};
+
+class CancelCarryOver : public RepeatTest, public testing::WithParamInterface<CarryOverCase> {};
+
+TEST_P(CancelCarryOver, RepeatHonoursACancelFromBeforeOrDuringTheWait) {
+    const CarryOverCase& c = GetParam();
+    control.setMaxRepeats(1);
+    ASSERT_TRUE(control.PrepareRun());
+    control.StartRun(tCMD0);
+
+    const Notification retry = next();
+    ASSERT_EQ(retry.code, cNT_RETRY);
+    if (c.cancelAt == CancelAt::beforeRetryArrives) {
+        control.cancel();
+    }
+    control.handleNotification(retry.code, retry.value);
+    ASSERT_EQ(view.later.size(), 1u);
+    EXPECT_TRUE(control.isRunning());
+    if (c.cancelAt == CancelAt::duringWait) {
+        control.cancel();
+    }
+    view.runLater();
+    handleUntilQuiet();
+
+    ASSERT_EQ(view.outcomes.size(), 1u);
+    EXPECT_EQ(view.events.back(), "ended");
+    EXPECT_EQ(count("result: " + std::string(c.verdict)), 1u);
+    EXPECT_EQ(count("report: Start at serial port \"" + view.port + "\""), 2u);
+    EXPECT_EQ(count("clear"), 1u) << "a repeat keeps the report";
+    EXPECT_FALSE(control.isRunning());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Repeats, CancelCarryOver,
+    testing::Values(CarryOverCase{"NoCancel", CancelAt::never,
+                                  "Aborted because of a communication error after 1 repeats!"},
+                    CarryOverCase{"CancelBeforeRetry", CancelAt::beforeRetryArrives,
+                                  "Process cancelled!"},
+                    CarryOverCase{"CancelDuringWait", CancelAt::duringWait, "Process cancelled!"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RepeatTest, ProgrammingErrorRepeatsAtOnceAndDropsTheCancelRequest) {
+    ASSERT_TRUE(control.PrepareRun());
+    view.events.clear();
+    control.cancel();
+    control.handleNotification(cNT_ABORTED, cEX_PROG_REPEAT);
+    const std::string start = "Start at serial port \"" + view.port + "\"";
+    EXPECT_EQ(view.events, (std::vector<std::string>{
+                               "controls: idle", "title: Pelion Firmware Update", "beep",
+                               "report: Repeat because programming error!",
+                               "status: Repeat because programming error!", "report: " + start,
+                               "status: " + start, "bar: 0", "controls: running"}));
+    EXPECT_EQ(next(), (Notification{cNT_RETRY, tCMD0})) << "the new worker was not cancelled";
+}
+
+TEST_F(RepeatTest, RepeatsCountAgainFromEveryPreparedRun) {
+    control.setMaxRepeats(0);
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_TRUE(control.PrepareRun());
+        control.StartRun(tCMD0);
+        handleUntilQuiet();
+    }
+    EXPECT_EQ(count("result: Aborted because of a communication error after 0 repeats!"), 2u);
+    ASSERT_EQ(view.outcomes.size(), 2u);
+    EXPECT_EQ(view.outcomes[1].kind, RunOutcome::repeatsExhausted);
+}
+
+}  // namespace
+}  // namespace pelion
