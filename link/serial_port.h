@@ -23,7 +23,8 @@ void closeComPort(ComPort hPort);
 
 // Clears a pending line error.
 bool clearComError(ComPort hPort);
-// Discards everything still waiting in both directions.
+// Discards everything still waiting to be read, such as late bytes of an earlier answer. Bytes
+// of a completed write are never taken back.
 bool purgeComPort(ComPort hPort);
 // Writes n bytes; gives up after n ms with the count written so far.
 bool writeComPort(ComPort hPort, const std::uint8_t* data, std::uint32_t n, std::uint32_t& written);

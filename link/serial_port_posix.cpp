@@ -149,8 +149,12 @@ bool clearComError(ComPort hPort) {
     return poll(&p, 1, 0) >= 0 && !hungUp(p.revents);
 }
 
+// Only the input is discarded. A write here returns once the driver holds the bytes, not once
+// they are on the wire, so flushing the output would take back a frame that was sent without
+// awaiting an answer (a bootloader jump followed 1 ms later by the next exchange). Everything
+// this layer has written counts as sent, as it does where a completed write means transmitted.
 bool purgeComPort(ComPort hPort) {
-    return tcflush(static_cast<int>(hPort), TCIOFLUSH) == 0;
+    return tcflush(static_cast<int>(hPort), TCIFLUSH) == 0;
 }
 
 bool writeComPort(ComPort hPort, const std::uint8_t* data, std::uint32_t n,
