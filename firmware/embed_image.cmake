@@ -14,8 +14,10 @@ foreach(arg IMAGE UNIT OUTPUT)
     endif()
 endforeach()
 
+# In the form compilers use, so that the build log shows it on one line and IDEs can jump to it.
 function(image_error line what)
-    message(FATAL_ERROR "${IMAGE}:${line}: ${what}")
+    message(NOTICE "${IMAGE}:${line}: error: ${what}")
+    message(FATAL_ERROR "firmware image ${IMAGE} is malformed; see the line above")
 endfunction()
 
 # Number of the line that holds character `offset` of `text`.

@@ -157,7 +157,11 @@ std::filesystem::path pathFromUtf8(const std::string& name) {
 }
 
 std::string readWholeFile(const std::string& sFile) {
-    std::ifstream file(pathFromUtf8(sFile), std::ios::binary);
+    const std::filesystem::path path = pathFromUtf8(sFile);
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored))
+        throw FirmwareFileError(0, "this is a folder, not a firmware file");
+    std::ifstream file(path, std::ios::binary);
     if (!file)
         throw FirmwareFileError(0,
                                 "cannot open the file: " + std::generic_category().message(errno));

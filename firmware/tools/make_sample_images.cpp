@@ -43,7 +43,7 @@ constexpr std::uint16_t cCLASS_PELION = 0x6601;
 
 // splitmix64: tiny, portable and fully specified, unlike the standard engines' distributions.
 class Prng {
-  public:
+public:
     explicit Prng(std::uint64_t seed) : state_(seed) {}
     std::uint64_t next() {
         std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
@@ -54,7 +54,7 @@ class Prng {
     int below(int n) { return static_cast<int>(next() % static_cast<std::uint64_t>(n)); }
     std::uint8_t byte() { return static_cast<std::uint8_t>(next()); }
 
-  private:
+private:
     std::uint64_t state_;
 };
 

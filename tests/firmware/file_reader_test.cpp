@@ -1,0 +1,338 @@
+#include "firmware/file_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "tests/firmware/firmware_files.h"
+
+namespace pelion {
+namespace {
+
+using test::imageFileText;
+using test::TempFolder;
+
+const char cHeader11[] =
+    "bootloader=3\nbootloader version=0\nclass=26113\nversionH=6\nversionL=2\n"
+    "platform=24\nprint=49\ndate=13.10.2022 13:42:00\n";
+const TBl3FileHeader cExpected11{26113, 6, 2, 24, 49, "13.10.2022 13:42:00", 3, 0};
+
+// Header 11 with one of its lines (1-based) replaced.
+std::string headerWithLine(int number, const std::string& replacement) {
+    std::istringstream in(cHeader11);
+    std::string text, line;
+    for (int n = 1; std::getline(in, line); ++n)
+        text += (n == number ? replacement : line) + "\n";
+    return text;
+}
+
+class FirmwareFile : public testing::Test {
+protected:
+    void SetUp() override {
+        FirmwareLines.clear();
+        FirmwareFileHeader = {};
+        ChosenImage = -1;
+    }
+    bool load(const std::string& content) {
+        reason_.clear();
+        return loadFirmwareFile(folder_.write("image.txt", content), &reason_);
+    }
+
+    TempFolder folder_;
+    std::string reason_;
+};
+
+TEST(GetKeyValue, TakesTheValueOfAnExactKeyOnly) {
+    struct Case {
+        const char *line, *key, *value;
+    };
+    const Case cases[] = {
+        {"class=26113", "class", "26113"},
+        {"class=", "class", ""},
+        {"class", "class", ""},
+        {"Class=26113", "class", ""},
+        {"class =26113", "class", ""},
+        {"date=a=b", "date", "a=b"},
+        {"bootloader version=1", "bootloader version", "1"},
+        {"bootloader version=1", "bootloader", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(getKeyValue(c.line, c.key), c.value) << c.line;
+}
+
+// The class line carries each form of number; the other lines stay those of image 11.
+TEST(ReadFileHeader, IntegerForms) {
+    struct Case {
+        const char* value;
+        bool ok;
+        std::uint16_t stored;
+    };
+    const Case cases[] = {
+        {"26113", true, 26113},
+        {" 26113", true, 26113},
+        {"  +26113", true, 26113},
+        {"$6601", true, 0x6601},
+        {"x6601", true, 0x6601},
+        {"X6601", true, 0x6601},
+        {"0x6601", true, 0x6601},
+        {"0X66aB", true, 0x66AB},
+        {"-$1", true, 0xFFFF},
+        {"-1", true, 0xFFFF},
+        {"65537", true, 1},
+        {"0xFFFFFFFF", true, 0xFFFF},
+        {"-2147483648", true, 0},
+        {"0026113", true, 26113},
+        {"26113 ", false, 0},
+        {"", false, 0},
+        {" ", false, 0},
+        {"0x", false, 0},
+        {"$", false, 0},
+        {"-", false, 0},
+        {"--1", false, 0},
+        {"+-1", false, 0},
+        {"1 2", false, 0},
+        {"12a", false, 0},
+        {"$12g", false, 0},
+        {"0x0x1", false, 0},
+        {"2147483648", false, 0},
+        {"0x100000000", false, 0},
+        {"99999999999999999999999", false, 0},
+        {"1.5", false, 0},
+        {"\t1", false, 0},
+        {"1\r\r", false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("class=") + c.value);
+        std::istringstream in(headerWithLine(3, std::string("class=") + c.value));
+        TBl3FileHeader header;
+        if (!c.ok) {
+            try {
+                readFileHeader(in, header);
+                ADD_FAILURE() << "accepted";
+            } catch (const FirmwareFileError& e) {
+                EXPECT_EQ(e.lineNumber, 3);
+            }
+            continue;
+        }
+        ASSERT_NO_THROW(readFileHeader(in, header));
+        EXPECT_EQ(header.orvo_class, c.stored);
+    }
+}
+
+TEST(ReadFileHeader, BootloaderLineNeverFails) {
+    struct Case {
+        const char* line;
+        std::uint16_t bl;
+    };
+    const Case cases[] = {{"bootloader=2", 2},
+                          {"bootloader=3", 3},
+                          {"bootloader=4", 0xFFFF},
+                          {"bootloader= 3", 0xFFFF},
+                          {"bootloader=", 0xFFFF},
+                          {"Bootloader=3", 0xFFFF},
+                          {"", 0xFFFF}};
+    for (const Case& c : cases) {
+        std::istringstream in(headerWithLine(1, c.line));
+        TBl3FileHeader header;
+        ASSERT_NO_THROW(readFileHeader(in, header)) << c.line;
+        EXPECT_EQ(header.orvo_bl, c.bl) << c.line;
+    }
+}
+
+TEST(ReadFileHeader, ReadsOnlyEightLinesAndStopsAtTheFailingOne) {
+    std::istringstream in(std::string(cHeader11) + ":00000001FF\n");
+    TBl3FileHeader header;
+    readFileHeader(in, header);
+    EXPECT_EQ(header, cExpected11);
+    std::string next;
+    std::getline(in, next);
+    EXPECT_EQ(next, ":00000001FF");
+
+    std::istringstream bad(headerWithLine(5, "versionL=two"));
+    TBl3FileHeader partial{1, 1, 1, 1, 1, "old", 1, 1};
+    EXPECT_THROW(readFileHeader(bad, partial), FirmwareFileError);
+    const TBl3FileHeader expected{26113, 6, 1, 1, 1, "old", 3, 0};
+    EXPECT_EQ(partial, expected);
+}
+
+// Each case is a whole file loaded from disk as image 0.
+TEST_F(FirmwareFile, LoadCases) {
+    struct Case {
+        const char* name;
+        std::string content;
+        bool ok;
+        const char* reason;  // for a failure: the whole message
+        std::vector<std::string> lines;
+        TBl3FileHeader header;
+    };
+    const std::string h = cHeader11;
+    const std::vector<std::string> eof = {":00000001FF"};
+    const Case cases[] = {
+        {"plain", h + ":00000001FF\n", true, "", eof, cExpected11},
+        {"no final line end", h + ":00000001FF", true, "", eof, cExpected11},
+        {"capital C",
+         headerWithLine(3, "Class=26113") + ":00000001FF\n",
+         false,
+         "line 3: \"Class=26113\" is not the key \"class\"",
+         {},
+         {}},
+        {"blank after =", headerWithLine(3, "class= 26113") + ":00000001FF\n", true, "", eof,
+         cExpected11},
+        {"blank at the end",
+         headerWithLine(3, "class=26113 ") + ":00000001FF\n",
+         false,
+         "line 3: the value \"26113 \" of \"class\" is not a whole number",
+         {},
+         {}},
+        {"keys out of order",
+         headerWithLine(6, "print=49") + ":00000001FF\n",
+         false,
+         "line 6: \"print=49\" is not the key \"platform\"",
+         {},
+         {}},
+        {"empty numeric line",
+         headerWithLine(4, "") + ":00000001FF\n",
+         false,
+         "line 4: empty where the line \"versionH=...\" belongs",
+         {},
+         {}},
+        {"date a=b",
+         headerWithLine(8, "date=a=b") + ":00000001FF\n",
+         true,
+         "",
+         eof,
+         {26113, 6, 2, 24, 49, "a=b", 3, 0}},
+        {"bootloader 4",
+         headerWithLine(1, "bootloader=4") + ":00000001FF\n",
+         true,
+         "",
+         eof,
+         {26113, 6, 2, 24, 49, "13.10.2022 13:42:00", 0xFFFF, 0}},
+        {"comment dropped, blank line kept",
+         h + ":0100000000FF\nnote=x\n\n:00000001FF\n",
+         true,
+         "",
+         {":0100000000FF", "", ":00000001FF"},
+         cExpected11},
+        {"header only", h, true, "", {}, cExpected11},
+        {"seven lines",
+         h.substr(0, h.find("date=")),
+         true,
+         "",
+         {},
+         {26113, 6, 2, 24, 49, "", 3, 0}},
+        {"six lines",
+         h.substr(0, h.find("print=")),
+         false,
+         "line 7: the file ends before the line \"print=...\"",
+         {},
+         {}},
+        {"empty file",
+         "",
+         false,
+         "line 2: the file ends before the line \"bootloader version=...\"",
+         {},
+         {}},
+        {"CR LF",
+         "bootloader=3\r\nbootloader version=0\r\nclass=26113\r\nversionH=6\r\n"
+         "versionL=2\r\nplatform=24\r\nprint=49\r\ndate=13.10.2022 13:42:00\r\n"
+         ":00000001FF\r\n",
+         true, "", eof, cExpected11},
+        {"byte-order mark", "\xEF\xBB\xBF" + h + ":00000001FF\n", true, "", eof, cExpected11},
+        {"byte-order mark inside",
+         headerWithLine(3,
+                        "\xEF\xBB\xBF"
+                        "class=26113"),
+         false,
+         "line 3: \"\\xEF\\xBB\\xBFclass=26113\" is not the key \"class\"",
+         {},
+         {}},
+        {"binary",
+         std::string("\x00\x01\xFF\n\x80=\x7F\n", 8) + std::string(300, '\xFE'),
+         false,
+         "line 2: \"\\x80=\\x7F\" is not the key \"bootloader version\"",
+         {},
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FirmwareLines = {"from before"};
+        ChosenImage = -1;
+        ASSERT_EQ(load(c.content), c.ok) << reason_;
+        if (c.ok) {
+            EXPECT_EQ(ChosenImage.load(), 0);
+            EXPECT_EQ(FirmwareFileHeader, c.header);
+            EXPECT_EQ(getFirmwareLastLine(0), static_cast<int>(c.lines.size()) - 1);
+        } else {
+            EXPECT_EQ(ChosenImage.load(), -1);
+            EXPECT_EQ(reason_, c.reason);
+        }
+        EXPECT_EQ(FirmwareLines, c.lines);
+    }
+}
+
+TEST_F(FirmwareFile, ImageElevenWrittenOutLoadsBackUnchanged) {
+    ASSERT_TRUE(load(imageFileText(11))) << reason_;
+    EXPECT_EQ(getFirmwareHeader(0), getFirmwareHeader(11));
+    ASSERT_EQ(getFirmwareLastLine(0), getFirmwareLastLine(11));
+    for (int n = 0; n <= getFirmwareLastLine(11); ++n) {
+        ChosenImage = 11;
+        const std::string embedded = getChosenLine(n);
+        ChosenImage = 0;
+        ASSERT_EQ(getChosenLine(n), embedded) << "line " << n;
+    }
+}
+
+TEST_F(FirmwareFile, SecondLoadReplacesTheFirst) {
+    ASSERT_TRUE(load(imageFileText(1)));
+    ASSERT_TRUE(load(std::string(cHeader11) + ":0100000000FF\n:00000001FF\n"));
+    EXPECT_EQ(FirmwareLines, (std::vector<std::string>{":0100000000FF", ":00000001FF"}));
+    EXPECT_EQ(FirmwareFileHeader, cExpected11);
+}
+
+// A failed load must not leave the previous image behind for a run to program.
+TEST_F(FirmwareFile, FailedLoadLeavesNothingToProgram) {
+    ASSERT_TRUE(load(imageFileText(11)));
+    ASSERT_EQ(ChosenImage.load(), 0);
+    EXPECT_FALSE(load("bootloader=2\nbootloader version=1\nclass=oops\n:00000001FF\n"));
+    EXPECT_EQ(ChosenImage.load(), -1);
+    EXPECT_TRUE(FirmwareLines.empty());
+    EXPECT_EQ(getFirmwareLastLine(0), -1);
+    // The lines read before the failing one have taken their new values.
+    const TBl3FileHeader expected{26113, 6, 2, 24, 49, "13.10.2022 13:42:00", 2, 1};
+    EXPECT_EQ(FirmwareFileHeader, expected);
+
+    ChosenImage = 5;  // a run's choice is not the loader's to undo
+    EXPECT_FALSE(load(""));
+    EXPECT_EQ(ChosenImage.load(), 5);
+}
+
+TEST_F(FirmwareFile, UnreadableOrOversizedFilesAreRefusedWithAReason) {
+    struct Case {
+        const char* name;
+        std::string path;
+        const char* reasonStart;
+    };
+    const std::string huge = folder_.pathOf("huge.txt");
+    std::filesystem::resize_file(folder_.write("huge.txt", cHeader11), (16u << 20) + 1);
+    std::string manyLines = std::string(cHeader11) + std::string(200001, '\n');
+    const Case cases[] = {
+        {"missing", folder_.pathOf("missing.txt"), "cannot open the file: "},
+        {"folder", folder_.pathOf(""), "this is a folder, not a firmware file"},
+        {"huge", huge, "the file is larger than 16 MiB"},
+        {"too many lines", folder_.write("lines.txt", manyLines),
+         "line 200001: the file has more than 200000 lines"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FirmwareLines = {"from before"};
+        std::string reason;
+        EXPECT_FALSE(loadFirmwareFile(c.path, &reason));
+        EXPECT_TRUE(reason.starts_with(c.reasonStart)) << reason;
+        EXPECT_TRUE(FirmwareLines.empty());
+    }
+    EXPECT_FALSE(loadFirmwareFile(folder_.pathOf("missing.txt")));  // no reason wanted
+}
+
+}  // namespace
+}  // namespace pelion
