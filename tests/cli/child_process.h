@@ -1,0 +1,49 @@
+// A program of the build run as a child process with its standard output and error captured,
+// for tests that see the tool exactly as a user or script does.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace pelion::test {
+
+class ChildProcess {
+  public:
+    // `env` adds to or replaces variables of this process's environment. Standard input is
+    // /dev/null: no terminal.
+    ChildProcess(const std::vector<std::string>& args,
+                 const std::map<std::string, std::string>& env);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Reads output until standard output holds `text`; false when the child ended first or the
+    // time ran out.
+    bool waitForOutput(const std::string& text, std::chrono::seconds timeout);
+    void signal(int sig);
+    // Reads the rest of the output and returns the exit status (128 + signal when killed); a
+    // child still running after `timeout` is killed.
+    int finish(std::chrono::seconds timeout = std::chrono::seconds{120});
+
+    const std::string& out() const { return out_; }
+    const std::string& err() const { return err_; }
+
+  private:
+    // Reads what is there within `wait`; false once both pipes are closed.
+    bool pump(std::chrono::milliseconds wait);
+
+    pid_t pid_ = -1;
+    int outFd_ = -1;
+    int errFd_ = -1;
+    std::string out_;
+    std::string err_;
+};
+
+// The path of a program in the build folder.
+std::string buildProgram(const std::string& name);
+
+}  // namespace pelion::test

@@ -1,0 +1,240 @@
+// pelion-update end to end: the real program against a simulated logger, seen as a script sees
+// it (exit status, standard output, standard error) and as the logger sees it (its flash and
+// the bytes on the wire).
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "firmware/catalogue.h"
+#include "sim/simulated_logger.h"
+#include "tests/cli/child_process.h"
+
+namespace pelion {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::ChildProcess;
+
+std::vector<std::string> imageLines(int image) {
+    std::vector<std::string> lines;
+    for (int i = 0; i <= getFirmwareLastLine(image); ++i) {
+        std::string text;
+        int last = 0;
+        TBl3FileHeader header;
+        getFirmwareData(image, cFW_LINE, i, text, last, header);
+        lines.push_back(text);
+    }
+    return lines;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The logger of the demo: application 6.01 on platform 24, print 49, BL3 3.0; image 11 fits.
+sim::LoggerConfig loggerOf601() {
+    sim::LoggerConfig config;
+    config.appVersion = 0x0601;
+    return config;
+}
+
+class PelionUpdate : public testing::Test {
+  protected:
+    void SetUp() override {
+        settings_ = fs::temp_directory_path() / ("pelion_update_" + std::to_string(getpid()));
+        fs::create_directories(settings_ / "Tessaly");
+    }
+    void TearDown() override { fs::remove_all(settings_); }
+
+    void grantInternalMode() {
+        std::ofstream(settings_ / "Tessaly" / "Orvo.conf") << "[General]\nintern=6021\n";
+    }
+
+    std::string writeFile(const std::string& name, const std::string& text) {
+        std::ofstream(settings_ / name) << text;
+        return (settings_ / name).string();
+    }
+
+    std::unique_ptr<ChildProcess> start(std::vector<std::string> args) {
+        args.insert(args.begin(), test::buildProgram("pelion-update"));
+        return std::make_unique<ChildProcess>(
+            args, std::map<std::string, std::string>{{"XDG_CONFIG_HOME", settings_.string()}});
+    }
+
+    // Runs the tool to its end; the exit status.
+    int run(std::vector<std::string> args) {
+        tool_ = start(std::move(args));
+        return tool_->finish();
+    }
+
+    const std::string& out() const { return tool_->out(); }
+    const std::string& err() const { return tool_->err(); }
+    std::string lastLine() const {
+        const auto lines = linesOf(out());
+        return lines.empty() ? "" : lines.back();
+    }
+
+    std::unique_ptr<ChildProcess> tool_;
+
+  private:
+    fs::path settings_;
+};
+
+TEST_F(PelionUpdate, UpdatesTheLoggerToImage11) {
+    sim::SimulatedLogger logger(loggerOf601());
+    EXPECT_EQ(run({"--port", logger.portPath(), "--yes"}), 0) << err();
+    EXPECT_TRUE(logger.flashEquals(imageLines(11)));
+    EXPECT_TRUE(logger.vectorTableWritten());
+
+    const std::regex reportLine(R"(\d\d-\d\d-\d\d -> .+)");
+    for (const std::string& line : linesOf(out())) {
+        EXPECT_TRUE(std::regex_match(line, reportLine)) << line;
+    }
+    EXPECT_NE(out().find(" -> Start at serial port \"" + logger.portPath() + "\"\n"),
+              std::string::npos);
+    EXPECT_NE(out().find(" -> Update PelionB V6.02, A9f, BL3.0\n"), std::string::npos);
+    EXPECT_TRUE(lastLine().ends_with(" -> Update PelionB V6.02 succesfully completed."))
+        << lastLine();
+    EXPECT_EQ(err(), "") << "no progress bar without a terminal";
+}
+
+TEST_F(PelionUpdate, ReadInfoOnlyStopsAfterTheImageChoice) {
+    grantInternalMode();
+    sim::SimulatedLogger logger(loggerOf601());
+    EXPECT_EQ(run({"--read-info-only", "--port", logger.portPath()}), 70) << err();
+    EXPECT_TRUE(lastLine().ends_with(" -> Only read update info!")) << lastLine();
+    EXPECT_TRUE(logger.writeOrder().empty());
+}
+
+struct RefusalCase {
+    const char* name;
+    bool internal;
+    std::vector<std::string> args;
+    const char* says;
+};
+
+class Refused : public PelionUpdate, public testing::WithParamInterface<RefusalCase> {};
+
+// Nothing is sent to the logger when the tool refuses.
+TEST_P(Refused, StopsWithUsageStatusAndNoByteOnTheWire) {
+    const RefusalCase& c = GetParam();
+    if (c.internal) {
+        grantInternalMode();
+    }
+    sim::SimulatedLogger logger(loggerOf601());
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {"--port", logger.portPath()});
+    EXPECT_EQ(run(args), 2);
+    EXPECT_NE(err().find(c.says), std::string::npos) << err();
+    EXPECT_EQ(out(), "");
+    EXPECT_TRUE(logger.received().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, Refused,
+    testing::Values(
+        RefusalCase{"ReadInfoOnlyInNormalMode",
+                    false,
+                    {"--read-info-only", "--yes"},
+                    "--read-info-only is not available"},
+        RefusalCase{
+            "FileInNormalMode", false, {"--file", "x.txt", "f:+"}, "--file is not available"},
+        RefusalCase{"FileVersionInNormalMode",
+                    false,
+                    {"--file-version", "x.txt"},
+                    "--file-version is not available"},
+        RefusalCase{"FileWithoutFPlus", true, {"--file", "x.txt"}, "--file is not available"},
+        RefusalCase{"QuestionWithoutTerminal", false, {}, "Do you save your measurements ?"},
+        RefusalCase{
+            "ClearsQuestionInInternalMode", true, {"mf:+"}, "This update clears all measurements!"},
+        RefusalCase{"UnknownOption", false, {"--bogus"}, "unknown option --bogus"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PelionUpdate, FirmwareFileThatFailsToLoadSendsNothing) {
+    grantInternalMode();
+    const std::string file =
+        writeFile("bad.txt", "bootloader=3\nbootloader version=0\nClass=26113\nversionH=6\n");
+    sim::SimulatedLogger logger(loggerOf601());
+    EXPECT_EQ(run({"--file", file, "--port", logger.portPath(), "f:+"}), 2);
+    EXPECT_NE(err().find("line 3"), std::string::npos) << err();
+    EXPECT_EQ(out(), "");
+    EXPECT_TRUE(logger.received().empty());
+}
+
+TEST_F(PelionUpdate, CtrlCDuringProgrammingCancels) {
+    sim::LoggerConfig config = loggerOf601();
+    config.paced = true;  // programming takes long enough to be interrupted
+    sim::SimulatedLogger logger(config);
+    tool_ = start({"--port", logger.portPath(), "--yes"});
+    ASSERT_TRUE(tool_->waitForOutput(" -> Progress ", 120s)) << tool_->out() << tool_->err();
+    tool_->signal(SIGINT);
+    EXPECT_EQ(tool_->finish(), 20) << err();
+    EXPECT_TRUE(lastLine().ends_with(" -> Process cancelled!")) << lastLine();
+    EXPECT_FALSE(logger.vectorTableWritten());
+}
+
+TEST_F(PelionUpdate, StopsAfterMaxRepeats) {
+    sim::SimulatedLogger logger(loggerOf601());
+    logger.muteNextExchanges(1000);
+    EXPECT_EQ(run({"--port", logger.portPath(), "--yes", "--max-repeats", "1"}), 30) << err();
+    const std::string repeat = " -> Repeat update because communication error!\n";
+    EXPECT_EQ(out().find(repeat), out().rfind(repeat)) << "exactly one repeat:\n" << out();
+    EXPECT_TRUE(
+        lastLine().ends_with(" -> Aborted because of a communication error after 1 repeats!"))
+        << lastLine();
+}
+
+TEST_F(PelionUpdate, PortThatDoesNotOpenIsNamed) {
+    EXPECT_EQ(run({"--port", "/dev/no-such-logger", "--yes"}), 10);
+    EXPECT_TRUE(lastLine().ends_with(
+        " -> Aborted because serial port \"/dev/no-such-logger\" is not ready!"))
+        << lastLine();
+}
+
+TEST_F(PelionUpdate, ListsFirmwareNewestFirstAndFileHeaderFirst) {
+    EXPECT_EQ(run({"--list-firmware"}), 0);
+    auto lines = linesOf(out());
+    ASSERT_EQ(lines.size(), 12u);
+    EXPECT_TRUE(
+        std::regex_match(lines[0], std::regex("Firmware +Version +Platform +Print +Date +BL")));
+    EXPECT_TRUE(std::regex_match(
+        lines[1], std::regex("PelionB +6\\.02 +F5335B +A9f +13\\.10\\.2022 13:42:00 +3\\.0")));
+    EXPECT_TRUE(lines[11].starts_with("PelionB   3.20")) << lines[11];
+    EXPECT_EQ(lines[0].find("Version"), lines[1].find("6.02")) << "columns are aligned";
+
+    grantInternalMode();
+    const std::string file =
+        writeFile("header.txt",
+                  "bootloader=4\nbootloader version=1\nclass=1\nversionH=7\nversionL=5\n"
+                  "platform=999\nprint=999\ndate=today\n");
+    EXPECT_EQ(run({"--file-version", file, "f:+"}), 0) << err();
+    lines = linesOf(out());
+    ASSERT_EQ(lines.size(), 13u);
+    EXPECT_TRUE(std::regex_match(lines[1], std::regex(R"(\? +7\.05 +\? +\? +today +65535\.1)")))
+        << lines[1];
+}
+
+TEST_F(PelionUpdate, HelpAndVersion) {
+    EXPECT_EQ(run({"--version"}), 0);
+    EXPECT_EQ(out(), "v2022-10-13\n");
+    EXPECT_EQ(run({"--help"}), 0);
+    for (const char* documented :
+         {"--port", "--list-ports", "--list-firmware", "--read-info-only", "--file PATH",
+          "--file-version", "--yes", "--max-repeats", "Ctrl-C", "Exit status", "cc:-", "mf:+"}) {
+        EXPECT_NE(out().find(documented), std::string::npos) << documented;
+    }
+}
+
+}  // namespace
+}  // namespace pelion
