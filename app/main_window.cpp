@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <utility>
 
@@ -40,15 +41,8 @@ QString text(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-std::string localPath(const QString& file) {
-    return QFile::encodeName(file).toStdString();
-}
-
-std::string fileErrorText(const FirmwareFileError& error) {
-    if (error.lineNumber == 0) {
-        return error.what();
-    }
-    return "line " + std::to_string(error.lineNumber) + ": " + error.what();
+std::filesystem::path filePath(const QString& file) {
+    return std::filesystem::path(file.toStdU16String());
 }
 
 }  // namespace
@@ -140,6 +134,8 @@ void TfrmMain::FormCreate(const std::vector<std::string>& args) {
     applyCommandLineOptions(elements, internal);
 
     layOutButtons();
+    // Settles the window's fixed size now, so that the report window, created next, takes it.
+    layout()->activate();
     fillPortList();
     setStatus(bClearsMeasurements ? "F" : "");
     runControl_.ResetControls();
@@ -207,7 +203,7 @@ void TfrmMain::btnFileClick() {
         return;
     }
     std::string reason;
-    if (!runControl_.PrepareRun(localPath(file), &reason)) {
+    if (!runControl_.PrepareRun(file.toStdString(), &reason)) {
         showResult(cTXT_FILE_NOT_LOADED + reason);
         return;
     }
@@ -238,13 +234,13 @@ void TfrmMain::menInfoFileClick() {
     }
     TBl3FileHeader header = FirmwareFileHeader;
     try {
-        std::ifstream in(localPath(file));
+        std::ifstream in(filePath(file), std::ios::binary);
         if (!in) {
             throw FirmwareFileError(0, "the file cannot be opened");
         }
         readFileHeader(in, header);
     } catch (const FirmwareFileError& error) {
-        showResult(cTXT_FILE_NOT_LOADED + fileErrorText(error));
+        showResult(cTXT_FILE_NOT_LOADED + std::string(error.what()));
         return;
     }
     FirmwareFileHeader = header;
