@@ -128,7 +128,7 @@ void storeValue(const THeaderLine& entry, const std::string& line, bool pastEnd,
     const std::string value = getKeyValue(line, entry.key);
     switch (entry.kind) {
         case TValueKind::Bootloader:
-            header.orvo_bl = value == "2" ? 2 : value == "3" ? 3 : 0xFFFF;
+            header.*entry.field = value == "2" ? 2 : value == "3" ? 3 : 0xFFFF;
             return;
         case TValueKind::Date:
             header.orvo_date = value;
