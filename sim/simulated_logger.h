@@ -52,7 +52,7 @@ struct ReceivedFrame {
 };
 
 class SimulatedLogger {
-  public:
+public:
     explicit SimulatedLogger(const LoggerConfig& config = {});
     ~SimulatedLogger();  // stops serving and closes the pseudo-terminal
     SimulatedLogger(const SimulatedLogger&) = delete;
@@ -62,17 +62,22 @@ class SimulatedLogger {
     const std::string& portPath() const;
 
     // Faults. Each takes effect from the next exchange on.
-    void muteNextExchanges(int k);   // no answer at all for the next k frames
+    void muteNextExchanges(int k);   // the next k frames (null frames aside) are lost unseen
     void corruptNextAnswers(int k);  // the next k answers carry a wrong checksum
     void setNotReady(bool on);       // answer frames carry status bit 0x20
-    void shortNextAnswers(int k);    // the next k answers are cut short
-    // Data lines are counted from 0 at each programming start; both faults fire once.
+    void shortNextAnswers(int k);    // the next k answers lack their last byte
+    // Data lines are counted from 0 at each programming start, repeats included; each of these
+    // faults fires once. A wrong echo is a well-formed record with one data digit changed, and
+    // that changed record is what the flash keeps.
     void wrongEchoAtDataLine(int k);  // the echo of the k-th data line (0-based) differs
     void powerCutAtDataLine(int k);   // dies on receiving the k-th data line
-    void powerCutAtJump();            // dies on accepting the next bootloader jump (once)
-    void restart();                   // power back: comes up as after a reset
+    void powerCutAtJump();            // dies on accepting the next bootloader jump
+    // Power back: the application when the flash holds one (never erased, or the vector table
+    // written since the last programming start), else the bootloader.
+    void restart();
 
-    // Observation.
+    // Observation. Every frame that crossed the wire is recorded, answered or not, a dead
+    // logger's included.
     std::vector<ReceivedFrame> received() const;
     // Waits until at least `count` frames have been received; false when `timeout` passed first.
     bool waitForReceived(std::size_t count, std::chrono::milliseconds timeout) const;
@@ -85,7 +90,7 @@ class SimulatedLogger {
     // records other than 64-byte data records are ignored) and nothing else.
     bool flashEquals(const std::vector<std::string>& imageLines) const;
 
-  private:
+private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
