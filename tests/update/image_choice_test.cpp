@@ -38,7 +38,7 @@ void PrintTo(const FitCase& c, std::ostream* os) {
 }
 
 class ImageChoice : public ::testing::TestWithParam<FitCase> {
-  protected:
+protected:
     void TearDown() override {
         bCheckClass = true;
         bCheckPlatform = true;
