@@ -17,8 +17,9 @@ std::optional<std::vector<std::uint8_t>> FrameAssembler::push(std::uint8_t byte,
         reset();
     }
     last_ = at;
-    const bool breaksFrame =
-        (kind_ == Kind::null && byte != 0) || (kind_ == Kind::line && byte == ':');
+    // A line holds ASCII only: a new ':' or a command code cuts a torn line off at once.
+    const bool breaksFrame = (kind_ == Kind::null && byte != 0) ||
+                             (kind_ == Kind::line && (byte == ':' || (byte & 0x80)));
     if (kind_ == Kind::none || breaksFrame) {
         start(byte);
     } else {

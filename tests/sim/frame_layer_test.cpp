@@ -101,6 +101,23 @@ TEST(SimFrameLayer, LineFramesAreCutByTheirCountDigits) {
     EXPECT_EQ(std::string(frames[1].bytes.begin(), frames[1].bytes.end()), line);
 }
 
+TEST(SimFrameLayer, ATornLineGivesWayToTheNextFrameAtOnce) {
+    LoggerConfig config;
+    config.startInBootloader = true;
+    SimulatedLogger logger(config);
+    SimClient client(logger.portPath());
+    const std::string torn = dataLine(0x0100, 0xA5).substr(0, 40);
+
+    Bytes tornThenFrame(torn.begin(), torn.end());
+    const Bytes identity = commandFrame(1);
+    tornThenFrame.insert(tornThenFrame.end(), identity.begin(), identity.end());
+    client.send(tornThenFrame);
+    EXPECT_EQ(client.read(8).size(), 8u);
+
+    client.send(torn + lineCommand(0x31));
+    EXPECT_EQ(client.read(13).size(), 13u);
+}
+
 TEST(SimFrameLayer, SurvivesThePortBeingClosedAndReopened) {
     SimulatedLogger logger;
     for (int run = 0; run < 3; ++run) {
