@@ -13,7 +13,7 @@ inline constexpr std::uint16_t cVECTOR_TABLE_ADDRESS = 0x03DF;
 inline constexpr std::size_t cDATA_RECORD_SIZE = 0x40;
 
 class FlashModel {
-  public:
+public:
     using Block = std::array<std::uint8_t, cDATA_RECORD_SIZE>;
 
     void erase();
@@ -27,7 +27,7 @@ class FlashModel {
     // makes the answer false.
     bool equals(const std::vector<std::string>& imageLines) const;
 
-  private:
+private:
     std::map<std::uint16_t, Block> blocks_;
     std::vector<std::uint16_t> writeOrder_;
     bool vectorTableWritten_ = false;

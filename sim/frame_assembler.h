@@ -13,14 +13,14 @@
 namespace pelion::sim {
 
 class FrameAssembler {
-  public:
+public:
     using Clock = std::chrono::steady_clock;
     static constexpr auto cRESYNC_GAP = std::chrono::milliseconds(100);
 
     // Takes one byte that arrived at `at`; returns the frame it completed, if any.
     std::optional<std::vector<std::uint8_t>> push(std::uint8_t byte, Clock::time_point at);
 
-  private:
+private:
     enum class Kind { none, command, null, line };
 
     void start(std::uint8_t byte);

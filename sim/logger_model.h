@@ -23,7 +23,7 @@ struct Faults {
 };
 
 class LoggerModel {
-  public:
+public:
     explicit LoggerModel(const LoggerConfig& config);
 
     // The logger's reply to one whole frame; empty when it stays silent.
@@ -35,7 +35,7 @@ class LoggerModel {
     bool powerIsCut() const { return mode_ == Mode::dead; }
     const FlashModel& flash() const { return flash_; }
 
-  private:
+private:
     enum class Mode { application, bootloader, dead };
     enum class Generation { bl, bl2, bl3 };
 

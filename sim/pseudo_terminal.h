@@ -8,7 +8,7 @@
 namespace pelion::sim {
 
 class PseudoTerminal {
-  public:
+public:
     // Throws std::system_error when the system refuses a pseudo-terminal.
     PseudoTerminal();
     ~PseudoTerminal();
@@ -18,7 +18,7 @@ class PseudoTerminal {
     int master() const { return master_; }  // non-blocking
     const std::string& slavePath() const { return slavePath_; }
 
-  private:
+private:
     int master_ = -1;
     int slave_ = -1;  // only held, never read: reading would steal the logger's answers
     std::string slavePath_;

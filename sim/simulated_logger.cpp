@@ -30,7 +30,7 @@ timespec untilDeadline(Clock::time_point deadline) {
 
 // Wakes the serving thread out of its wait when the logger is destroyed.
 class StopSignal {
-  public:
+public:
     StopSignal() {
         if (pipe2(fds_.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
             throw std::system_error(errno, std::generic_category(), "pipe2");
@@ -49,7 +49,7 @@ class StopSignal {
         [[maybe_unused]] const auto rc = write(fds_[1], &byte, 1);
     }
 
-  private:
+private:
     std::array<int, 2> fds_{};
 };
 

@@ -14,7 +14,7 @@
 namespace pelion::sim {
 
 class Wire {
-  public:
+public:
     using Clock = std::chrono::steady_clock;
     // Ten bit times (start bit, eight data bits, stop bit) at 9600 baud.
     static constexpr auto cCHARACTER_TIME = std::chrono::nanoseconds(10'000'000'000LL / 9600);
@@ -39,7 +39,7 @@ class Wire {
     // The earliest moment something is due in either direction.
     std::optional<Clock::time_point> nextEvent() const;
 
-  private:
+private:
     bool paced_;
     std::deque<TimedByte> incoming_;
     std::deque<TimedByte> outgoing_;

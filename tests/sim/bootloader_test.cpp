@@ -158,7 +158,7 @@ TEST(SimBootloaderQueries, UpdateIdBlockIsFoundOnlyAtItsAddress) {
 
 // A logger in its bootloader, programmed through its line commands.
 class SimProgramming : public testing::Test {
-  protected:
+protected:
     void startLogger(std::uint16_t blClass) {
         LoggerConfig config;
         config.startInBootloader = true;

@@ -25,7 +25,7 @@ bool isRecord(const std::string& line) {
 }
 
 class SimFaults : public testing::Test {
-  protected:
+protected:
     explicit SimFaults(bool startInBootloader = false) {
         LoggerConfig config;
         config.startInBootloader = startInBootloader;
@@ -48,7 +48,7 @@ class SimFaults : public testing::Test {
 };
 
 class SimBootloaderFaults : public SimFaults {
-  protected:
+protected:
     SimBootloaderFaults() : SimFaults(true) {}
 };
 

@@ -19,7 +19,7 @@ namespace {
 
 // pelion-sim running with its standard output on a pipe.
 class SimProgram {
-  public:
+public:
     explicit SimProgram(std::vector<std::string> args) {
         const char* dir = std::getenv("PELION_BUILD_DIR");
         const std::string program = std::string(dir ? dir : ".") + "/pelion-sim";
@@ -86,7 +86,7 @@ class SimProgram {
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-  private:
+private:
     pid_t pid_ = -1;
     FILE* out_ = nullptr;
 };

@@ -20,7 +20,7 @@ std::string lineCommand(std::uint8_t code, std::uint16_t address = 0);
 std::string dataLine(std::uint16_t address, std::uint8_t fill);
 
 class SimClient {
-  public:
+public:
     explicit SimClient(const std::string& port);
     ~SimClient();
     SimClient(const SimClient&) = delete;
@@ -43,7 +43,7 @@ class SimClient {
     // The identity answer's class and version word; 0xFFFFFFFF when no good answer came.
     std::uint32_t identity();
 
-  private:
+private:
     ComPort port_;
 };
 
