@@ -22,7 +22,7 @@ struct RunOutcome {
 };
 
 class RunView {
-  public:
+public:
     virtual ~RunView() = default;
 
     virtual void addReport(const std::string& sLine) = 0;  // the view time-stamps the line
@@ -45,7 +45,7 @@ class RunView {
 };
 
 class RunControl {
-  public:
+public:
     // `target` is what the front end hands to every worker it starts.
     RunControl(RunView& view, NotificationTargetPtr target);
 
@@ -66,7 +66,7 @@ class RunControl {
 
     void handleNotification(std::uint32_t code, std::int32_t value);
 
-  private:
+private:
     void startRun(TCmd cmd, bool cancelRequested);
     void verdict(const std::string& text);
     void handleAbort(std::int32_t code);

@@ -12,7 +12,7 @@
 namespace pelion::cli {
 
 class ConsoleView : public RunView {
-  public:
+public:
     ConsoleView(EventLoop& loop, std::string port, bool readInfoOnly, bool terminal);
 
     void addReport(const std::string& sLine) override;
@@ -32,7 +32,7 @@ class ConsoleView : public RunView {
 
     const std::optional<RunOutcome>& outcome() const { return outcome_; }
 
-  private:
+private:
     void printLine(const std::string& line);
 
     EventLoop& loop_;

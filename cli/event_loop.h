@@ -13,7 +13,7 @@
 namespace pelion::cli {
 
 class EventLoop {
-  public:
+public:
     explicit EventLoop(std::atomic<bool>& interruptRequested);
 
     // The target to hand to every worker.
@@ -29,7 +29,7 @@ class EventLoop {
     // Runs until `finished` says so.
     void run(const Handlers& handlers);
 
-  private:
+private:
     struct Delayed {
         std::chrono::steady_clock::time_point due;
         std::function<void()> action;

@@ -9,7 +9,7 @@
 namespace pelion::cli {
 
 class ProgressLine {
-  public:
+public:
     explicit ProgressLine(std::FILE* terminal) : out_(terminal) {}
 
     // A new run: the time estimate starts afresh.
@@ -22,7 +22,7 @@ class ProgressLine {
     // Off the screen until the next show().
     void stop();
 
-  private:
+private:
     std::string text() const;
 
     std::FILE* out_;

@@ -74,7 +74,7 @@ int showFileVersion(const std::string& path) {
     try {
         readFileHeader(file, header);
     } catch (const FirmwareFileError& e) {
-        return fail(cEXIT_USAGE, path + ", line " + std::to_string(e.lineNumber) + ": " + e.what());
+        return fail(cEXIT_USAGE, path + ", " + e.what());
     }
     std::vector<TBl3FileHeader> rows{header};
     for (const TBl3FileHeader& h : embeddedHeaders()) {

@@ -14,7 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class InternalGate : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         root_ = fs::temp_directory_path() / ("gate_" + std::to_string(getpid()));
         fs::create_directories(root_ / "config" / "Tessaly");

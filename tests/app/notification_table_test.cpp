@@ -42,6 +42,10 @@ struct Case {
     std::optional<int> maxRepeats = std::nullopt;
 };
 
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
 const Case kCases[] = {
     {"FinishedV508", cNT_FINISHED, tCMD0,
      concat(concat({"bar: 100"}, kIdle), verdict("Update PelionB V5.08 succesfully completed."))},
@@ -109,7 +113,7 @@ const Case kCases[] = {
 };
 
 class NotificationTable : public testing::TestWithParam<Case> {
-  protected:
+protected:
     void SetUp() override {
         // Image 0 stands for a class-X image of version 5.08; it is the chosen one.
         FirmwareFileHeader = {.orvo_class = 0x6601,

@@ -16,6 +16,10 @@ struct GetOptionCase {
     std::string expected;
 };
 
+void PrintTo(const GetOptionCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 const GetOptionCase kGetOptionCases[] = {
     {"Plain", {"cc:-"}, "-"},
     {"CapitalName", {"CC:-"}, "-"},
@@ -61,6 +65,10 @@ struct ApplyCase {
     Settled expected;
 };
 
+void PrintTo(const ApplyCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 const ApplyCase kApplyCases[] = {
     {"NormalNothing", false, {}, {}},
     {"NormalIgnoresInternalOptions", false, {"cc:-", "cf:-", "cp:-", "f:+"}, {}},
@@ -81,7 +89,7 @@ const ApplyCase kApplyCases[] = {
 };
 
 class ApplyOptions : public testing::TestWithParam<ApplyCase> {
-  protected:
+protected:
     void SetUp() override {
         bCheckClass = bCheckLogger = bCheckPlatform = true;
         bClearsMeasurements = false;

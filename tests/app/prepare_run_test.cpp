@@ -13,7 +13,7 @@ namespace pelion {
 namespace {
 
 class PrepareRunTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override { ChosenImage.store(5); }
     void TearDown() override {
         ChosenImage.store(-1);
@@ -28,7 +28,7 @@ class PrepareRunTest : public testing::Test {
     test::RecordingView view;
     RunControl control{view, nullptr};
 
-  private:
+private:
     std::filesystem::path file_ = std::filesystem::temp_directory_path() /
                                   ("prepare_run_" + std::to_string(getpid()) + ".txt");
 };

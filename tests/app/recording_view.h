@@ -12,7 +12,7 @@
 namespace pelion::test {
 
 class RecordingView : public RunView {
-  public:
+public:
     std::vector<std::string> events;
     std::vector<std::function<void()>> later;
     std::string port = "COM7";
@@ -51,7 +51,7 @@ class RecordingView : public RunView {
         action();
     }
 
-  private:
+private:
     int bar_ = 0;
 };
 

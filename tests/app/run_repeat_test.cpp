@@ -21,16 +21,16 @@ using namespace std::chrono_literals;
 
 // A worker whose run always ends in a communication error, after its wake-up frames.
 class FailingWorker : public TCommThread {
-  public:
+public:
     using TCommThread::TCommThread;
 
-  protected:
+protected:
     void runUpdate() override { throw EOrvo(cEX_RETRY); }
 };
 
 // The far end of the port: a pseudo-terminal whose master side nobody answers from.
 class RepeatTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         master_ = posix_openpt(O_RDWR | O_NOCTTY);
         ASSERT_GE(master_, 0);
@@ -72,7 +72,7 @@ class RepeatTest : public testing::Test {
     std::shared_ptr<NotificationQueue> queue = std::make_shared<NotificationQueue>();
     RunControl control{view, queue};
 
-  private:
+private:
     int master_ = -1;
 };
 
@@ -97,6 +97,10 @@ struct CarryOverCase {
     CancelAt cancelAt;
     const char* verdict;
 };
+
+void PrintTo(const CarryOverCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CancelCarryOver : public RepeatTest, public testing::WithParamInterface<CarryOverCase> {};
 

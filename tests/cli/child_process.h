@@ -12,7 +12,7 @@
 namespace pelion::test {
 
 class ChildProcess {
-  public:
+public:
     // `env` adds to or replaces variables of this process's environment. Standard input is
     // /dev/null: no terminal.
     ChildProcess(const std::vector<std::string>& args,
@@ -32,7 +32,7 @@ class ChildProcess {
     const std::string& out() const { return out_; }
     const std::string& err() const { return err_; }
 
-  private:
+private:
     // Reads what is there within `wait`; false once both pipes are closed.
     bool pump(std::chrono::milliseconds wait);
 

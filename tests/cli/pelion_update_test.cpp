@@ -50,7 +50,7 @@ sim::LoggerConfig loggerOf601() {
 }
 
 class PelionUpdate : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         settings_ = fs::temp_directory_path() / ("pelion_update_" + std::to_string(getpid()));
         fs::create_directories(settings_ / "Tessaly");
@@ -87,7 +87,7 @@ class PelionUpdate : public testing::Test {
 
     std::unique_ptr<ChildProcess> tool_;
 
-  private:
+private:
     fs::path settings_;
 };
 
@@ -123,6 +123,10 @@ struct RefusalCase {
     std::vector<std::string> args;
     const char* says;
 };
+
+void PrintTo(const RefusalCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Refused : public PelionUpdate, public testing::WithParamInterface<RefusalCase> {};
 
