@@ -55,7 +55,7 @@ echo "==> pelion-update --port $PORT --yes"
 update_status=0
 "$BUILD/pelion-update" --port "$PORT" --yes || update_status=$?
 
-kill -INT "$SIM_PID"
+kill -INT "$SIM_PID" 2>/dev/null || true
 sim_status=0
 wait "$SIM_PID" || sim_status=$?
 SIM_PID=""
