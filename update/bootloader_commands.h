@@ -42,10 +42,10 @@ struct UpdateIdBlock {
 };
 
 class TBootloaderCommands : public TCommThread {
-  public:
+public:
     using TCommThread::TCommThread;
 
-  protected:
+protected:
     // Frame commands (application and bootloaders).
     IdentityAnswer queryIdentity();
     std::uint32_t querySerialNumber();
@@ -65,7 +65,7 @@ class TBootloaderCommands : public TCommThread {
     // Sends one image line; True when the logger echoed it character for character.
     bool programLine(const std::string& sLine);
 
-  private:
+private:
     bool sendLineCommand(std::uint8_t code, std::uint16_t address, std::uint8_t answerBytes,
                          bool bRaise);
     // Parses the last line answer into HexRecord; False when it is not a well-formed record.

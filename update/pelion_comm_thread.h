@@ -14,14 +14,14 @@
 namespace pelion {
 
 class TPelionCommThread : public TBootloaderCommands {
-  public:
+public:
     using TBootloaderCommands::TBootloaderCommands;
 
-  protected:
+protected:
     void runCommand() override;
     void runUpdate() override;
 
-  private:
+private:
     // Each step raises EOrvo with its abort code when the run cannot go on.
     IdentityAnswer identify(LoggerIdentity& logger);
     void readBootloaderIdentity(std::uint16_t blClass, LoggerIdentity& logger);

@@ -25,7 +25,7 @@ const std::string cPLATFORM_QUERY = ":0100000520DA";
 
 // A worker whose run is a script of exchanges written by the test.
 class ScriptedWorker : public TCommThread {
-  public:
+public:
     using Script = std::function<void(ScriptedWorker&)>;
 
     ScriptedWorker(NotificationTargetPtr target, TCmd cmd, std::string port, Script script)
@@ -39,19 +39,19 @@ class ScriptedWorker : public TCommThread {
 
     std::uint16_t answerWord(int hi) const { return FRxBuffer[hi] << 8 | FRxBuffer[hi + 1]; }
 
-  protected:
+protected:
     void runUpdate() override {
         if (script_) {
             script_(*this);
         }
     }
 
-  private:
+private:
     Script script_;
 };
 
 class LinkThread : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { bCancel = false; }
     void TearDown() override { bCancel = false; }
 

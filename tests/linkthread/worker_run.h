@@ -35,7 +35,7 @@ inline bool isOutcome(const Notification& n) {
 // A queue that first shows each notification to a hook, on the worker thread and before the
 // worker goes on: a test can change the logger or cancel at an exact point of the run.
 class HookedQueue : public NotificationQueue {
-  public:
+public:
     using Hook = std::function<void(const Notification&)>;
     explicit HookedQueue(Hook hook) : hook_(std::move(hook)) {}
 
@@ -46,7 +46,7 @@ class HookedQueue : public NotificationQueue {
         NotificationQueue::post(code, value);
     }
 
-  private:
+private:
     const Hook hook_;
 };
 

@@ -84,7 +84,7 @@ inline Wire programmingLines(const std::vector<std::string>& lines) {
 }
 
 class UpdateRun : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { resetGlobals(); }
     void TearDown() override { resetGlobals(); }
 
