@@ -158,9 +158,11 @@ std::string usageText() {
         "  flash equals image.txt: yes, 522 records written, vector table written last: yes\n"
         "and the exit status is 0 only when the flash equals the image.\n\nOptions:\n";
     for (const auto& o : kOptions) {
-        std::string left = "  " + std::string(o.name);
+        std::string left = "  ";
+        left += o.name;
         if (!o.argument.empty()) {
-            left += " " + std::string(o.argument);
+            left += ' ';
+            left += o.argument;
         }
         left.resize(std::max<std::size_t>(left.size() + 2, 28), ' ');
         text += left + std::string(o.help) + "\n";
