@@ -3,6 +3,7 @@
 #include <libudev.h>
 
 #include <cstring>
+#include <string_view>
 
 #include "link/port_list.h"
 
@@ -25,6 +26,14 @@ bool isUsbSerial(udev_device* tty) {
     return udev_device_get_parent_with_subsystem_devtype(tty, "usb", "usb_device") != nullptr;
 }
 
+// The name shown for a port: its device node below /dev as openComPort takes it ("ttyUSB0"),
+// so that the port that opens is the node udev named, whatever the kernel calls the device.
+std::string portName(const char* devnode) {
+    constexpr std::string_view kDev = "/dev/";
+    const std::string_view node = devnode;
+    return std::string(node.starts_with(kDev) ? node.substr(kDev.size()) : node);
+}
+
 }  // namespace
 
 void getComPortList(std::vector<std::string>& list) {
@@ -42,8 +51,9 @@ void getComPortList(std::vector<std::string>& list) {
     udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(scan.get())) {
         UdevPtr<udev_device> tty(
             udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
-        if (tty && udev_device_get_devnode(tty.get()) && isUsbSerial(tty.get())) {
-            list.emplace_back(udev_device_get_sysname(tty.get()));
+        const char* devnode = tty ? udev_device_get_devnode(tty.get()) : nullptr;
+        if (devnode && isUsbSerial(tty.get())) {
+            list.push_back(portName(devnode));
         }
     }
 }
