@@ -22,6 +22,7 @@
 #include "ui/info_window.h"
 #include "ui/message_window.h"
 #include "ui/protocol_window.h"
+#include "ui/window_geometry.h"
 #include "update/options.h"
 
 namespace pelion {
@@ -315,8 +316,9 @@ void TfrmMain::WMMove() {
     }
     const QRect outer = frameGeometry();
     const QPoint corner(outer.left(), outer.top() + outer.height());
-    if (frmProtocol_->frameGeometry().topLeft() != corner) {
-        frmProtocol_->move(corner);
+    const QRect report = outerRect(frmProtocol_);
+    if (report.topLeft() != corner) {
+        setOuterRect(frmProtocol_, QRect(corner, report.size()));
     }
 }
 

@@ -62,9 +62,9 @@ int TfrmInfo::Execute(int ALeft, int ATop, int AHeight) {
     for (int image = getFirmwareCount(); image >= 1; --image) {
         addHeaderRow(getFirmwareHeader(image));
     }
-    move(ALeft, ATop);
-    setOuterHeight(this, AHeight);
-    resize(autoSizeColumns() + cWINDOW_PADDING, height());
+    const QMargins frame = frameMargins(this);
+    const int clientWidth = autoSizeColumns() + cWINDOW_PADDING;
+    setOuterRect(this, QRect(ALeft, ATop, clientWidth + frame.left() + frame.right(), AHeight));
     Button1->setFocus();
     return exec();
 }

@@ -12,7 +12,7 @@ namespace pelion {
 
 class TfrmInfo : public QDialog {
     Q_OBJECT
-  public:
+public:
     explicit TfrmInfo(QWidget* mainWindow);
 
     // Fills the list, puts the window's outer left, top and height at the given values, fits
@@ -23,7 +23,7 @@ class TfrmInfo : public QDialog {
     QWidget* const Panel1;
     QPushButton* const Button1;
 
-  private:
+private:
     void addHeaderRow(const TBl3FileHeader& header);
     // Fits every column to the larger of its header and its contents, plus 5 px; returns the sum.
     int autoSizeColumns();

@@ -42,8 +42,9 @@ TfrmMessage::TfrmMessage(QWidget* mainWindow)
 }
 
 void TfrmMessage::showMsg(const QString& sMsg, int x, int y, int w, int h) {
-    move(x + cINSET, y + h - outerRect(this).height() - cINSET);
-    setOuterWidth(this, w - 2 * cINSET);
+    const int outerHeight = outerRect(this).height();
+    setOuterRect(this,
+                 QRect(x + cINSET, y + h - outerHeight - cINSET, w - 2 * cINSET, outerHeight));
     Memo1->clear();
     Memo1->appendPlainText(sMsg);
     Button1->setFocus();

@@ -11,7 +11,7 @@ namespace pelion {
 
 class TfrmMessage : public QDialog {
     Q_OBJECT
-  public:
+public:
     explicit TfrmMessage(QWidget* mainWindow);
 
     // Shows sMsg modally and returns when the user has pressed OK. x, y, w, h are the outer left,
@@ -23,11 +23,11 @@ class TfrmMessage : public QDialog {
     QWidget* const Panel1;
     QPushButton* const Button1;
 
-  public slots:
+public slots:
     // Escape and the window system's close request end up here; neither closes the message.
     void reject() override;
 
-  private slots:
+private slots:
     void Button1Click();
 };
 

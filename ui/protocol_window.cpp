@@ -31,8 +31,8 @@ TfrmProtocol::TfrmProtocol(QWidget* mainWindow)
 
 void TfrmProtocol::FormCreate(QWidget* mainWindow) {
     const QRect main = outerRect(mainWindow);
-    move(main.left(), main.top() + main.height());
-    setOuterWidth(this, main.width());
+    setOuterRect(this, QRect(main.left(), main.top() + main.height(), main.width(),
+                             outerRect(this).height()));
     Clear();
 }
 

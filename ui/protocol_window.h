@@ -9,7 +9,7 @@ namespace pelion {
 
 class TfrmProtocol : public QWidget {
     Q_OBJECT
-  public:
+public:
     // Places itself directly below `mainWindow`, as wide as it.
     explicit TfrmProtocol(QWidget* mainWindow);
 
@@ -20,10 +20,10 @@ class TfrmProtocol : public QWidget {
 
     QPlainTextEdit* const Memo1;
 
-  protected:
+protected:
     void closeEvent(QCloseEvent* event) override;
 
-  private:
+private:
     void FormCreate(QWidget* mainWindow);
 };
 

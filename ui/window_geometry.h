@@ -1,30 +1,37 @@
 // Window placement by outer edges (frame included), as the windows of this program are placed
-// relative to one another. Before a window is first shown its frame is unknown and the outer
-// size equals the inner one.
+// relative to one another. A window that has not been shown yet has no frame the window system
+// has told us about; the frame of the window it belongs to stands in for it, as the window
+// system draws the same frame around both.
 #pragma once
 
+#include <QMargins>
+#include <QRect>
 #include <QWidget>
 
 namespace pelion {
 
+inline QMargins ownFrameMargins(const QWidget* window) {
+    const QRect inner = window->geometry();
+    const QRect outer = window->frameGeometry();
+    return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+            outer.bottom() - inner.bottom()};
+}
+
+inline QMargins frameMargins(const QWidget* window) {
+    const QMargins own = ownFrameMargins(window);
+    const QWidget* owner = window->parentWidget();
+    if (!own.isNull() || owner == nullptr) {
+        return own;
+    }
+    return ownFrameMargins(owner->window());
+}
+
 inline QRect outerRect(const QWidget* window) {
-    return window->frameGeometry();
+    return window->geometry().marginsAdded(frameMargins(window));
 }
 
-inline int frameExtraWidth(const QWidget* window) {
-    return window->frameGeometry().width() - window->width();
-}
-
-inline int frameExtraHeight(const QWidget* window) {
-    return window->frameGeometry().height() - window->height();
-}
-
-inline void setOuterWidth(QWidget* window, int width) {
-    window->resize(width - frameExtraWidth(window), window->height());
-}
-
-inline void setOuterHeight(QWidget* window, int height) {
-    window->resize(window->width(), height - frameExtraHeight(window));
+inline void setOuterRect(QWidget* window, const QRect& outer) {
+    window->setGeometry(outer.marginsRemoved(frameMargins(window)));
 }
 
 }  // namespace pelion

@@ -21,14 +21,14 @@ namespace {
 
 // One QApplication for the whole test program, on the offscreen platform.
 class QtEnvironment : public ::testing::Environment {
-  public:
+public:
     void SetUp() override {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         app_ = std::make_unique<QApplication>(argc_, argv_);
     }
     void TearDown() override { app_.reset(); }
 
-  private:
+private:
     int argc_ = 1;
     char name_[16] = "gui_test";
     char* argv_[2] = {name_, nullptr};
