@@ -18,6 +18,8 @@ TfrmProtocol::TfrmProtocol(QWidget* mainWindow)
                               Qt::WindowMinMaxButtonsHint),
       Memo1(new QPlainTextEdit(this)) {
     setWindowTitle("Report");
+    // Appearing at start must not take the focus from the main window.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     Memo1->setReadOnly(true);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
