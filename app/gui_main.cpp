@@ -1,11 +1,13 @@
 // pelion-update-gui: the updater window.
 //
-//   pelion-update-gui [--port PORT] [ELEMENT...]
+//   pelion-update-gui [--port PORT] [--quit-when-idle] [ELEMENT...]
 //
 // ELEMENTs are the switches "cc:-", "cf:-", "cp:-", "f:+" (internal mode) and "mf:+"/"mf:-".
 // --port puts PORT into the port field at start, for a port the system does not list as a
-// logger port (a simulated logger's pseudo-terminal).
+// logger port (a simulated logger's pseudo-terminal). --quit-when-idle ends the program at its
+// first idle moment, which is how its start-up is measured.
 #include <QApplication>
+#include <QTimer>
 #include <cstring>
 #include <iostream>
 #include <optional>
@@ -18,13 +20,15 @@
 namespace {
 
 constexpr const char* cUSAGE =
-    "usage: pelion-update-gui [--port PORT] [ELEMENT...]\n"
-    "  --port PORT  put PORT into the port field at start\n"
-    "  ELEMENT      cc:- cf:- cp:- f:+ (internal mode only), mf:+ or mf:-\n";
+    "usage: pelion-update-gui [--port PORT] [--quit-when-idle] [ELEMENT...]\n"
+    "  --port PORT       put PORT into the port field at start\n"
+    "  --quit-when-idle  end at the first idle moment (to measure the start-up)\n"
+    "  ELEMENT           cc:- cf:- cp:- f:+ (internal mode only), mf:+ or mf:-\n";
 
 struct CommandLine {
     std::vector<std::string> elements;  // the program path first, then the switches
     std::optional<std::string> port;
+    bool quitWhenIdle = false;
 };
 
 bool asksForHelp(int argc, char** argv) {
@@ -41,6 +45,8 @@ CommandLine readCommandLine(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) {
         if (i > 0 && std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
             line.port = argv[++i];
+        } else if (i > 0 && std::strcmp(argv[i], "--quit-when-idle") == 0) {
+            line.quitWhenIdle = true;
         } else {
             line.elements.emplace_back(argv[i]);
         }
@@ -64,5 +70,9 @@ int main(int argc, char** argv) {
         windows.frmMain.setPortField(QString::fromLocal8Bit(line.port->c_str()));
     }
     windows.frmMain.show();
+    if (line.quitWhenIdle) {
+        // A zero timer fires once the event loop has nothing else to do.
+        QTimer::singleShot(0, &app, &QCoreApplication::quit);
+    }
     return app.exec();
 }
