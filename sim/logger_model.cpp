@@ -79,6 +79,16 @@ void spoilLineChecksum(Bytes& line) {
     line.back() = line.back() == '0' ? '1' : '0';
 }
 
+// Line noise of the right length: lower-case letters, blanks, NUL and 0xFF. None is an
+// upper-case hex digit, so a line answer can never pass its record sum; in a frame the
+// checksum byte is noise as well.
+void garble(Bytes& answer) {
+    static constexpr std::uint8_t kNoise[] = {'g', 'a', 0xFF, 0x00, ' ', 'z', 'f'};
+    for (std::size_t k = 1; k < answer.size(); ++k) {
+        answer[k] = kNoise[k % sizeof kNoise];
+    }
+}
+
 }  // namespace
 
 LoggerModel::LoggerModel(const LoggerConfig& config)
@@ -283,6 +293,10 @@ Bytes LoggerModel::withAnswerFaults(Bytes answer, bool isFrame) {
     if (faults_.shortAnswers > 0) {
         --faults_.shortAnswers;
         answer.pop_back();
+    }
+    if (faults_.garbledAnswers > 0) {
+        --faults_.garbledAnswers;
+        garble(answer);
     }
     return answer;
 }

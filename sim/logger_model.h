@@ -16,6 +16,7 @@ struct Faults {
     int muteFrames = 0;      // frames (null frames aside) lost before the logger sees them
     int corruptAnswers = 0;  // answers sent with a wrong checksum
     int shortAnswers = 0;    // answers cut short by their last byte
+    int garbledAnswers = 0;  // answers whose bytes after the first are not hex digits
     bool notReady = false;   // answer frames carry the error status bit
     int wrongEchoAt = -1;    // data line whose echo differs (one shot)
     int powerCutAt = -1;     // data line on which the power fails (one shot)

@@ -99,6 +99,8 @@ const Option kOptions[] = {
      [](SimSettings& s, std::string_view v) { return parseNumber(v, s.corruptAnswers); }},
     {"--short", "K", "cut the next K answers short by their last byte",
      [](SimSettings& s, std::string_view v) { return parseNumber(v, s.shortAnswers); }},
+    {"--garble", "K", "send the next K answers as noise after their first byte",
+     [](SimSettings& s, std::string_view v) { return parseNumber(v, s.garbledAnswers); }},
     {"--not-ready", "", "answer frames carry the error status 0x20",
      [](SimSettings& s, std::string_view) { s.notReady = true; return true; }},
     {"--wrong-echo-at", "K", "echo data line K (0-based from programming start) wrongly, once",
@@ -174,6 +176,7 @@ void applyFaults(const SimSettings& settings, SimulatedLogger& logger) {
     logger.muteNextExchanges(settings.muteFrames);
     logger.corruptNextAnswers(settings.corruptAnswers);
     logger.shortNextAnswers(settings.shortAnswers);
+    logger.garbleNextAnswers(settings.garbledAnswers);
     logger.setNotReady(settings.notReady);
     logger.wrongEchoAtDataLine(settings.wrongEchoAt);
     logger.powerCutAtDataLine(settings.powerCutAt);

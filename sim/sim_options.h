@@ -12,6 +12,7 @@ struct SimSettings {
     int muteFrames = 0;
     int corruptAnswers = 0;
     int shortAnswers = 0;
+    int garbledAnswers = 0;
     bool notReady = false;
     int wrongEchoAt = -1;
     int powerCutAt = -1;

@@ -164,6 +164,11 @@ void SimulatedLogger::shortNextAnswers(int k) {
     impl_->model.faults().shortAnswers = k;
 }
 
+void SimulatedLogger::garbleNextAnswers(int k) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->model.faults().garbledAnswers = k;
+}
+
 void SimulatedLogger::wrongEchoAtDataLine(int k) {
     std::lock_guard lock(impl_->mutex);
     impl_->model.faults().wrongEchoAt = k;

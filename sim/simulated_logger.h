@@ -66,6 +66,7 @@ public:
     void corruptNextAnswers(int k);  // the next k answers carry a wrong checksum
     void setNotReady(bool on);       // answer frames carry status bit 0x20
     void shortNextAnswers(int k);    // the next k answers lack their last byte
+    void garbleNextAnswers(int k);   // the next k answers are noise after their first byte
     // Data lines are counted from 0 at each programming start, repeats included; each of these
     // faults fires once. A wrong echo is a well-formed record with one data digit changed, and
     // that changed record is what the flash keeps.

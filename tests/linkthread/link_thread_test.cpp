@@ -276,6 +276,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadAnswerCase{
             "WrongChecksum", [](auto& s) { s.corruptNextAnswers(1000); }, {cNT_RETRY, tCMD0}},
         BadAnswerCase{"Short", [](auto& s) { s.shortNextAnswers(1000); }, {cNT_RETRY, tCMD0}},
+        BadAnswerCase{"NotHex", [](auto& s) { s.garbleNextAnswers(1000); }, {cNT_RETRY, tCMD0}},
         BadAnswerCase{"Missing", [](auto& s) { s.muteNextExchanges(1000); }, {cNT_RETRY, tCMD0}},
         BadAnswerCase{"NotReady", [](auto& s) { s.setNotReady(true); }, {cNT_ABORTED, 41}}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -366,20 +366,36 @@ TEST_F(UpdateRun, LoggerSilentAfterTheJumpMakesTheRunRepeat) {
     EXPECT_EQ(wireAfter(sim, expected.size()), expected);
 }
 
-TEST_F(UpdateRun, PlatformQueryWithoutAnswerIsAnInvalidAnswer) {
+// A platform query that gets no usable answer in five attempts, whether silence or noise.
+struct PlatformAnswerFault {
+    const char* name;
+    void (*apply)(sim::SimulatedLogger&);
+};
+
+class UnusablePlatformAnswer : public UpdateRun,
+                               public ::testing::WithParamInterface<PlatformAnswerFault> {};
+
+TEST_P(UnusablePlatformAnswer, IsAnInvalidAnswer) {
     sim::SimulatedLogger sim(inBootloader());
-    const auto silenceAfterIdentity = [&sim](const Notification& n) {
+    const auto spoilAfterIdentity = [&sim](const Notification& n) {
         if (n == Notification{cNT_CLASS, 0xC802}) {
-            sim.muteNextExchanges(1000);
+            GetParam().apply(sim);
         }
     };
 
-    EXPECT_EQ(run(sim, silenceAfterIdentity),
+    EXPECT_EQ(run(sim, spoilAfterIdentity),
               (Notes{{cNT_CLASS, 0xC802}, {cNT_VERSION, 0}, {cNT_ABORTED, 46}}));
     const Wire expected{cNULL_FRAME_TEXT, cNULL_FRAME_TEXT, cIDENTITY_QUERY, cPLATFORM_QUERY,
                         cPLATFORM_QUERY,  cPLATFORM_QUERY,  cPLATFORM_QUERY, cPLATFORM_QUERY};
     EXPECT_EQ(wireAfter(sim, expected.size()), expected);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    PlatformQuery, UnusablePlatformAnswer,
+    ::testing::Values(
+        PlatformAnswerFault{"Silence", [](sim::SimulatedLogger& s) { s.muteNextExchanges(1000); }},
+        PlatformAnswerFault{"Noise", [](sim::SimulatedLogger& s) { s.garbleNextAnswers(1000); }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(UpdateRun, CancelDuringProgrammingLeavesTheVectorTableUnwritten) {
     sim::SimulatedLogger sim(inBootloader());
