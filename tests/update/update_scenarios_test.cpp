@@ -257,6 +257,22 @@ TEST_F(UpdateRun, UnknownLoggerClassIsRefusedBeforeAnyJumpUnlessTheLoggerCheckIs
     EXPECT_EQ(wireAfter(sim, expected.size()), expected);
 }
 
+TEST_F(UpdateRun, JumpThatDoesNotReachABootloaderIsRefused) {
+    sim::LoggerConfig config;
+    config.blClass = 0x6602;  // after the jump the logger answers with a device class
+    sim::SimulatedLogger sim(config);
+
+    EXPECT_EQ(run(sim), (Notes{{cNT_CLASS, 0x6601},
+                               {cNT_VERSION, 0x0602},
+                               {cNT_CLASS, 0x6602},
+                               {cNT_VERSION, 0},
+                               {cNT_ABORTED, 40}}));
+    const Wire expected{cNULL_FRAME_TEXT, cNULL_FRAME_TEXT, cIDENTITY_QUERY,
+                        cSERIAL_QUERY,    cJUMP_NEW,        cIDENTITY_QUERY};
+    EXPECT_EQ(wireAfter(sim, expected.size()), expected);
+    EXPECT_EQ(sim.received().size(), expected.size());
+}
+
 struct LastLineCase {
     const char* name;
     std::vector<std::string> lines;
