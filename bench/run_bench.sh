@@ -8,6 +8,7 @@ BUILD=$1
 QUICK=${2:-}
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 IMAGES=$ROOT/firmware/images
+source "$ROOT/tools/sim_port.sh"
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 
@@ -37,12 +38,8 @@ update() {
     [ "$paced" = yes ] && sim_args+=(--paced)
     "$BUILD/pelion-sim" "${sim_args[@]}" >"$WORK/sim.out" 2>&1 &
     local sim=$!
-    local port=""
-    for _ in $(seq 100); do
-        port=$(head -n 1 "$WORK/sim.out" 2>/dev/null || true)
-        [ -n "$port" ] && break
-        sleep 0.05
-    done
+    local port
+    port=$(sim_port "$WORK/sim.out" "$sim") || { echo "bench: pelion-sim did not start" >&2; exit 1; }
     "$BUILD/pelion-measure" "$BUILD/pelion-update" --port "$port" --yes \
         >"$WORK/update.out" 2>"$WORK/measure.out" || {
         echo "bench: the update of $name failed" >&2

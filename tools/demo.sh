@@ -6,6 +6,7 @@
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${PELION_BUILD_DIR:-$ROOT/build}
+source "$ROOT/tools/sim_port.sh"
 IMAGE_11=$ROOT/firmware/images/uFW_Pelion_V6_02_PF24_PR49_BL3_0.txt
 
 SIM_ARGS=()
@@ -36,15 +37,7 @@ trap cleanup EXIT
     --expect-image "$IMAGE_11" "${SIM_ARGS[@]}" >"$WORK/sim.out" 2>"$WORK/sim.err" &
 SIM_PID=$!
 
-# The simulator's first line is the port it serves.
-PORT=""
-for _ in $(seq 100); do
-    PORT=$(head -n 1 "$WORK/sim.out" 2>/dev/null || true)
-    [ -n "$PORT" ] && break
-    kill -0 "$SIM_PID" 2>/dev/null || break
-    sleep 0.1
-done
-if [ -z "$PORT" ]; then
+if ! PORT=$(sim_port "$WORK/sim.out" "$SIM_PID"); then
     echo "demo: pelion-sim did not come up" >&2
     cat "$WORK/sim.err" >&2
     exit 1

@@ -7,6 +7,7 @@
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${PELION_BUILD_DIR:-$ROOT/build}
+source "$ROOT/tools/sim_port.sh"
 
 sim=no
 elements=()
@@ -30,13 +31,8 @@ if [ "$sim" = yes ]; then
     "$BUILD/pelion-sim" --app-version 0x0601 >"$work/sim.out" &
     sim_pid=$!
     trap 'kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
-    port=""
-    for _ in $(seq 50); do
-        port=$(head -n 1 "$work/sim.out")
-        [ -n "$port" ] && break
-        sleep 0.1
-    done
-    [ -n "$port" ] || { echo "gui.sh: the simulated logger did not start" >&2; exit 1; }
+    port=$(sim_port "$work/sim.out" "$sim_pid") ||
+        { echo "gui.sh: the simulated logger did not start" >&2; exit 1; }
     echo "gui.sh: simulated logger on $port" >&2
     port_args=(--port "$port")
 fi

@@ -7,6 +7,7 @@
 #   tools/screenshots.sh BUILD_DIR
 set -euo pipefail
 BUILD=$(cd "${1:?usage: tools/screenshots.sh BUILD_DIR}" && pwd)
+source "$(dirname "$0")/sim_port.sh"
 OUT=$BUILD/screenshots
 SHOOT=$BUILD/pelion-gui-screenshots
 [ -x "$SHOOT" ] || cmake --build "$BUILD" --target pelion-gui-screenshots >/dev/null
@@ -40,13 +41,8 @@ shoot "$normal_config" overview "$OUT/overview.png"
 
 "$BUILD/pelion-sim" --app-version 0x0601 >"$work/sim.out" &
 sim_pid=$!
-port=""
-for _ in $(seq 50); do
-    port=$(head -n 1 "$work/sim.out")
-    [ -n "$port" ] && break
-    sleep 0.1
-done
-[ -n "$port" ] || { echo "screenshots.sh: the simulated logger did not start" >&2; exit 1; }
+port=$(sim_port "$work/sim.out" "$sim_pid") ||
+    { echo "screenshots.sh: the simulated logger did not start" >&2; exit 1; }
 shoot "$internal_config" verdict "$OUT/verdict.png" "$port"
 
 echo "screenshots in $OUT:"
