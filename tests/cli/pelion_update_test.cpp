@@ -13,6 +13,7 @@
 #include "firmware/catalogue.h"
 #include "sim/simulated_logger.h"
 #include "tests/cli/child_process.h"
+#include "tests/support/image_lines.h"
 
 namespace pelion {
 namespace {
@@ -20,18 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::ChildProcess;
-
-std::vector<std::string> imageLines(int image) {
-    std::vector<std::string> lines;
-    for (int i = 0; i <= getFirmwareLastLine(image); ++i) {
-        std::string text;
-        int last = 0;
-        TBl3FileHeader header;
-        getFirmwareData(image, cFW_LINE, i, text, last, header);
-        lines.push_back(text);
-    }
-    return lines;
-}
+using test::imageLines;
 
 std::vector<std::string> linesOf(const std::string& text) {
     std::vector<std::string> lines;

@@ -13,6 +13,7 @@
 #include "link/serial_port.h"
 #include "sim/simulated_logger.h"
 #include "tests/gui/gui_fixture.h"
+#include "tests/support/image_lines.h"
 
 namespace pelion::test {
 namespace {
@@ -29,18 +30,6 @@ sim::LoggerConfig loggerOfImage11() {
     sim::LoggerConfig config;
     config.appVersion = 0x0601;
     return config;
-}
-
-std::vector<std::string> imageLines(int image) {
-    std::vector<std::string> lines;
-    std::string line;
-    int lastLine = 0;
-    TBl3FileHeader header;
-    for (int n = 0; n <= getFirmwareLastLine(image); ++n) {
-        getFirmwareData(image, cFW_LINE, n, line, lastLine, header);
-        lines.push_back(line);
-    }
-    return lines;
 }
 
 bool showsRunning(const TfrmMain& main) {

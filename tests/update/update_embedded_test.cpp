@@ -59,7 +59,7 @@ TEST_P(UpdateFromApplication, ProgramsTheFirstImageThatFits) {
     expectFullProgramming(notes, 0x6601);
     EXPECT_EQ(ChosenImage.load(), c.image);
 
-    const std::vector<std::string> lines = embeddedImageLines(c.image);
+    const std::vector<std::string> lines = test::imageLines(c.image);
     const Wire wire = wireAfter(sim, programmingLines(lines).size() + 11);
     const Wire entry{cNULL_FRAME_TEXT,
                      cNULL_FRAME_TEXT,
@@ -106,7 +106,7 @@ TEST_F(UpdateRun, BlLoggerGetsImage1WithAssumedIdentityAndItsOwnCodes) {
     expectFullProgramming(notes, 0x6601);
     EXPECT_EQ(ChosenImage.load(), 1);
 
-    const std::vector<std::string> lines = embeddedImageLines(1);
+    const std::vector<std::string> lines = test::imageLines(1);
     const Wire wire = wireAfter(sim, programmingLines(lines).size() + 9);
     const Wire entry{cNULL_FRAME_TEXT, cNULL_FRAME_TEXT, cIDENTITY_QUERY, cSERIAL_QUERY,
                      cJUMP_OLD,        cIDENTITY_QUERY,  cSTART_BL};

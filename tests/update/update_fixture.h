@@ -14,6 +14,7 @@
 #include "link/hex_record.h"
 #include "sim/simulated_logger.h"
 #include "tests/linkthread/worker_run.h"
+#include "tests/support/image_lines.h"
 #include "update/options.h"
 #include "update/pelion_comm_thread.h"
 
@@ -46,19 +47,6 @@ inline std::string dataLine(std::uint16_t address, std::uint8_t seed) {
     }
     recordToLine();
     return sHexLine;
-}
-
-inline std::vector<std::string> embeddedImageLines(int image) {
-    std::vector<std::string> lines;
-    const int last = getFirmwareLastLine(image);
-    for (int n = 0; n <= last; ++n) {
-        std::string text;
-        int lastLine = 0;
-        TBl3FileHeader header;
-        getFirmwareData(image, cFW_LINE, n, text, lastLine, header);
-        lines.push_back(text);
-    }
-    return lines;
 }
 
 // The lines a logger must receive to be programmed with `lines`: the 64-byte data records in
