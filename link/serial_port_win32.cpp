@@ -57,13 +57,24 @@ constexpr COMMTIMEOUTS kTimeouts{
     .WriteTotalTimeoutConstant = 0,
 };
 
+// DTR on. A port without modem lines (a pseudo-terminal behind Wine, a virtual COM port whose
+// driver has no such line) refuses the request as one it does not support; only that refusal
+// is let pass, as on POSIX.
+bool raiseDtr(HANDLE h) {
+    if (EscapeCommFunction(h, SETDTR)) {
+        return true;
+    }
+    const DWORD error = GetLastError();
+    return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION;
+}
+
 bool configure(HANDLE h, std::uint32_t baudRate) {
     DCB dcb = lineSettings(baudRate);
     COMMTIMEOUTS timeouts = kTimeouts;
     // Line settings before the queue sizes; DTR is raised last and stays up while the port is
     // open, RTS stays low.
     return SetCommState(h, &dcb) && SetupComm(h, kQueueBytes, kQueueBytes) &&
-           SetCommTimeouts(h, &timeouts) && EscapeCommFunction(h, SETDTR);
+           SetCommTimeouts(h, &timeouts) && raiseDtr(h);
 }
 
 }  // namespace
@@ -93,8 +104,11 @@ bool clearComError(ComPort hPort) {
     return ClearCommError(asHandle(hPort), &errors, &status);
 }
 
+// Only the input is discarded. A completed write may still sit in the driver's output queue; a
+// frame sent without awaiting an answer (the bootloader jump, 1 ms before the next exchange)
+// must not be taken back from there.
 bool purgeComPort(ComPort hPort) {
-    return PurgeComm(asHandle(hPort), PURGE_TXCLEAR | PURGE_RXCLEAR);
+    return PurgeComm(asHandle(hPort), PURGE_RXABORT | PURGE_RXCLEAR);
 }
 
 bool writeComPort(ComPort hPort, const std::uint8_t* data, std::uint32_t n,
