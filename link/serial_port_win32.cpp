@@ -57,9 +57,9 @@ constexpr COMMTIMEOUTS kTimeouts{
     .WriteTotalTimeoutConstant = 0,
 };
 
-// DTR on. A port without modem lines (a pseudo-terminal behind Wine, a virtual COM port whose
-// driver has no such line) refuses the request as one it does not support; only that refusal
-// is let pass, as on POSIX.
+// DTR on. A port without modem lines (a virtual COM port whose driver has none, a
+// pseudo-terminal that Wine presents as a COM port) refuses the request as one it does not
+// support or does not know; only that refusal is let pass, as on POSIX.
 bool raiseDtr(HANDLE h) {
     if (EscapeCommFunction(h, SETDTR)) {
         return true;
