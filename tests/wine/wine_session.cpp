@@ -22,7 +22,7 @@ bool isAdministrator() {
             std::istringstream bits(line.substr(7));
             unsigned long long effective = 0;
             bits >> std::hex >> effective;
-            return (effective >> kCapSysAdmin & 1) != 0;
+            return ((effective >> kCapSysAdmin) & 1U) != 0;
         }
     }
     return false;
@@ -59,14 +59,17 @@ WineSession::WineSession()
           {"WINEDEBUG", "-all"},
           // A new prefix would offer to download .NET and HTML engines; neither is wanted.
           {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+          // Console programs need no display, and none of a desktop's is borrowed.
           {"DISPLAY", ""},
           {"WAYLAND_DISPLAY", ""},
       } {
-    // Wine's background programs inherit the output of the program that starts them; started
-    // here, with nothing to inherit, they never hold a test's pipes open. In a new, empty
-    // prefix wineboot sets it up first.
+    // A server left behind by a test that was killed refuses to start a second one; the
+    // session then goes on with that one. Wine's background programs inherit the output of the
+    // program that starts them; started here, with nothing to inherit, they never hold a
+    // test's pipes open. In a new, empty prefix wineboot sets it up first.
     fs::create_directories(prefix_);
-    if (runQuietly({"wineserver", "-p"}) != 0 || runQuietly({"wine", "wineboot"}) != 0) {
+    runQuietly({"wineserver", "-p"});
+    if (runQuietly({"wine", "wineboot"}) != 0) {
         throw std::runtime_error("Wine did not start in " + prefix_.string());
     }
 }
