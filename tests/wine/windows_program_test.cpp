@@ -123,6 +123,7 @@ TEST_F(WindowsProgram, UpdatesTheLoggerToImage11WithTheReportOfTheLinuxBuild) {
     ASSERT_FALSE(logger.writeOrder().empty());
     EXPECT_EQ(logger.writeOrder().back(), sim::cVECTOR_TABLE_ADDRESS) << "vector table last";
 
+    // The Linux build on a logger of its own, in normal mode whatever this machine's settings.
     sim::SimulatedLogger linuxLogger(loggerOf601());
     ChildProcess linuxRun(
         {test::buildProgram("pelion-update"), "--port", linuxLogger.portPath(), "--yes"},
