@@ -1,6 +1,7 @@
 #include "app/run_control.h"
 
 #include "app/notification_texts.h"
+#include "app/port_failure_text.h"
 #include "firmware/catalogue.h"
 #include "firmware/file_reader.h"
 #include "update/options.h"
@@ -76,6 +77,9 @@ void RunControl::handleNotification(std::uint32_t code, std::int32_t value) {
         case cNT_RETRY:
             handleRetry(value);
             return;
+        case cNT_PORT_FAILURE:
+            portFailure_ = value;
+            return;
         default:
             break;
     }
@@ -105,6 +109,10 @@ void RunControl::handleAbort(std::int32_t code) {
             view_.setStatus(shown.text);
             StartRun(tCMD0);
             return;
+    }
+    if (portFailure_) {
+        view_.explainPortFailure(portFailureText(*portFailure_));
+        portFailure_.reset();
     }
     endRun({RunOutcome::aborted, code});
 }

@@ -40,6 +40,9 @@ public:
     virtual std::string portFieldText() const = 0;
     // Runs `action` on the view's thread after `delay`; the view stays responsive meanwhile.
     virtual void callLater(std::chrono::milliseconds delay, std::function<void()> action) = 0;
+    // Why the port failed, after the verdict of a port abort: a report line unless the front
+    // end has a better place for it.
+    virtual void explainPortFailure(const std::string& sText) { addReport(sText); }
     // The run has ended for good (no repeat follows); called after the verdict was shown.
     virtual void runEnded(const RunOutcome&) {}
 };
@@ -79,6 +82,7 @@ private:
     bool running_ = false;
     int repeats_ = 0;
     std::optional<int> maxRepeats_;
+    std::optional<std::int32_t> portFailure_;  // the reason posted before the coming abort
 };
 
 }  // namespace pelion

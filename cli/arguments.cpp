@@ -33,6 +33,8 @@ const std::array cOptions{
                [](Arguments& a, const std::string& v) { a.maxRepeats = count(v); }},
     OptionSpec{"--list-ports", Takes::nothing,
                [](Arguments& a, const std::string&) { a.listPorts = true; }},
+    OptionSpec{"--tab-separated", Takes::nothing,
+               [](Arguments& a, const std::string&) { a.tabSeparated = true; }},
     OptionSpec{"--list-firmware", Takes::nothing,
                [](Arguments& a, const std::string&) { a.listFirmware = true; }},
     OptionSpec{"--read-info-only", Takes::nothing,
@@ -118,7 +120,12 @@ Options:
                      is given.
   --max-repeats N    repeat a run after a communication error at most N times (default:
                      without limit, 1.5 s apart), then stop with exit status 30.
-  --list-ports       list the logger ports found and exit.
+  --list-ports       list the logger ports found and exit: a table of each port with its
+                     device path, USB vendor:product ID, manufacturer, product and serial
+                     number where the device tells them ("-" where not).
+  --tab-separated    with --list-ports: no heading, one line per port with seven fields
+                     separated by tabs, an unknown one empty: port, device path, vendor ID,
+                     product ID, manufacturer, product, serial number.
   --list-firmware    list the embedded firmware images, newest first, and exit.
   --read-info-only   identify the logger and choose the image, but program nothing
                      (internal mode only; ends with "Only read update info!", exit 70).

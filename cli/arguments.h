@@ -13,6 +13,7 @@ struct Arguments {
     std::optional<std::string> fileVersion;  // show the header of this firmware file
     std::optional<int> maxRepeats;
     bool listPorts = false;
+    bool tabSeparated = false;  // --list-ports for scripts
     bool listFirmware = false;
     bool readInfoOnly = false;
     bool yes = false;

@@ -38,6 +38,14 @@ void ConsoleView::showResult(const std::string& sMsg) {
     }
 }
 
+void ConsoleView::explainPortFailure(const std::string& sText) {
+    if (terminal_) {
+        progressLine_.hide();
+    }
+    std::fprintf(stderr, "pelion-update: %s\n", sText.c_str());
+    std::fflush(stderr);
+}
+
 void ConsoleView::setProgressBar(int percent) {
     progress_ = std::clamp(percent, 0, 100);
     if (!terminal_) {

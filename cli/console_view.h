@@ -28,6 +28,8 @@ public:
     bool readInfoOnlyChecked() const override { return readInfoOnly_; }
     std::string portFieldText() const override { return port_; }
     void callLater(std::chrono::milliseconds delay, std::function<void()> action) override;
+    // One line on standard error, after the verdict.
+    void explainPortFailure(const std::string& sText) override;
     void runEnded(const RunOutcome& outcome) override { outcome_ = outcome; }
 
     const std::optional<RunOutcome>& outcome() const { return outcome_; }

@@ -14,9 +14,11 @@
 #include "cli/console_view.h"
 #include "cli/event_loop.h"
 #include "cli/firmware_table.h"
+#include "cli/port_table.h"
 #include "firmware/file_reader.h"
 #include "link/comm_thread.h"
 #include "link/eorvo.h"
+#include "link/port_details.h"
 #include "link/port_list.h"
 
 namespace pelion::cli {
@@ -53,15 +55,13 @@ std::string portsText(const std::vector<std::string>& ports) {
     return text;
 }
 
-int listPorts() {
-    std::vector<std::string> ports;
-    getComPortList(ports);
+int listPorts(bool forScripts) {
+    const std::vector<ComPortDetails> ports = getComPortDetails();
     if (ports.empty()) {
         std::fprintf(stderr, "pelion-update: no logger port found\n");
+        return cEXIT_OK;
     }
-    for (const std::string& port : ports) {
-        std::printf("%s\n", port.c_str());
-    }
+    std::fputs((forScripts ? portTabSeparated(ports) : portTable(ports)).c_str(), stdout);
     return cEXIT_OK;
 }
 
@@ -179,7 +179,7 @@ int runUpdater(const std::vector<std::string>& args) {
         return fail(cEXIT_USAGE, std::string(feature) + " is not available in this mode");
     }
     if (a.listPorts || a.listFirmware || a.fileVersion) {
-        int status = a.listPorts ? listPorts() : cEXIT_OK;
+        int status = a.listPorts ? listPorts(a.tabSeparated) : cEXIT_OK;
         if (a.listFirmware) {
             std::fputs(firmwareTable(embeddedHeaders()).c_str(), stdout);
         }

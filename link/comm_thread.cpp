@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "link/crc.h"
 #include "link/eorvo.h"
 #include "link/hex_record.h"
+#include "link/port_error.h"
 
 namespace pelion {
 
@@ -30,6 +32,16 @@ WorkerCount& workerCount() {
 
 void sleepMs(std::chrono::milliseconds ms) {
     std::this_thread::sleep_for(ms);
+}
+
+// The packed reason to post before the abort of a port failure, when the port layer knows it.
+std::optional<std::int32_t> portFailureOf(std::int32_t abortCode) {
+    const PortError reason = lastPortError();
+    if ((abortCode != cEX_PORT_NOT_READY && abortCode != cEX_PORT_IO) ||
+        reason.failure == PortFailure::none) {
+        return std::nullopt;
+    }
+    return packPortError(reason);
 }
 
 void throwIfCancelled() {
@@ -73,6 +85,7 @@ bool TCommThread::waitForWorkers(std::chrono::milliseconds timeout) {
 }
 
 void TCommThread::Execute() {
+    clearPortError();
     try {
         FhPort = openComPort(FsPort, cLINK_BAUD);
         if (FhPort == cINVALID_PORT) {
@@ -95,6 +108,9 @@ void TCommThread::Execute() {
         if (e.iException == cEX_RETRY) {
             post(cNT_RETRY, FCmd);
         } else {
+            if (const auto reason = portFailureOf(e.iException)) {
+                post(cNT_PORT_FAILURE, *reason);
+            }
             post(cNT_ABORTED, e.iException);
         }
     } catch (...) {
@@ -107,8 +123,7 @@ void TCommThread::runCommand() {
 }
 
 bool TCommThread::sendCommand(bool bAnswer, std::uint8_t cmd, std::uint8_t p1, std::uint8_t p2,
-                              std::uint8_t p3, std::uint8_t p4, std::uint8_t p5,
-                              std::uint8_t p6) {
+                              std::uint8_t p3, std::uint8_t p4, std::uint8_t p5, std::uint8_t p6) {
     if (cmd == cNULL_FRAME) {
         std::fill_n(FTxBuffer.begin(), 8, 0);
     } else {

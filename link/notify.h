@@ -30,6 +30,10 @@ inline constexpr std::uint32_t cNT_UPDATE_START = 26;
 inline constexpr std::uint32_t cNT_CHECK_IMAGE = 27;
 inline constexpr std::uint32_t cNT_UPDATE_INFO = 28;
 inline constexpr std::uint32_t cNT_VECTOR_TABLE = 40;
+// Why the port failed, posted just before the cNT_ABORTED of a port that did not open or
+// failed during the run (abort 10 or 11) when the port layer knows the reason. The value is a
+// packed PortError (link/port_error.h). A front end that ignores it loses nothing else.
+inline constexpr std::uint32_t cNT_PORT_FAILURE = 50;
 
 struct Notification {
     std::uint32_t code;   // cNT_...

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 
+#include "link/port_error.h"
 #include "link/serial_port.h"
 
 namespace pelion {
@@ -77,8 +78,19 @@ bool setModemLines(int fd) {
 // pass its TIOCEXCL.
 bool takeExclusive(int fd) {
     int heldElsewhere = 0;
-    return flock(fd, LOCK_EX | LOCK_NB) == 0 && ioctl(fd, TIOCGEXCL, &heldElsewhere) == 0 &&
-           heldElsewhere == 0 && ioctl(fd, TIOCEXCL) == 0;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCGEXCL, &heldElsewhere) != 0) {
+        recordPortError(openFailure(errno), errno);
+        return false;
+    }
+    if (heldElsewhere != 0) {
+        recordPortError(PortFailure::heldElsewhere, EBUSY);
+        return false;
+    }
+    if (ioctl(fd, TIOCEXCL) != 0) {
+        recordPortError(openFailure(errno), errno);
+        return false;
+    }
+    return true;
 }
 
 // The exclusive flag belongs to the tty, not to the open file: it would outlive this open while
@@ -112,12 +124,17 @@ Wait waitFor(int fd, short events, Clock::time_point deadline) {
             continue;
         }
         if (rc < 0) {
+            recordPortError(ioFailure(errno), errno);
             return Wait::failed;
         }
         if (rc == 0) {
             return Wait::timedOut;
         }
-        return hungUp(p.revents) ? Wait::failed : Wait::ready;
+        if (hungUp(p.revents)) {
+            recordPortError(PortFailure::deviceGone, 0);
+            return Wait::failed;
+        }
+        return Wait::ready;
     }
 }
 
@@ -126,6 +143,7 @@ Wait waitFor(int fd, short events, Clock::time_point deadline) {
 ComPort openComPort(const std::string& sPort, std::uint32_t baudRate) {
     const int fd = open(devicePath(sPort).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        recordPortError(openFailure(errno), errno);
         return cINVALID_PORT;
     }
     if (!takeExclusive(fd)) {
@@ -133,6 +151,7 @@ ComPort openComPort(const std::string& sPort, std::uint32_t baudRate) {
         return cINVALID_PORT;
     }
     if (!applyLineSettings(fd, baudRate) || !setModemLines(fd)) {
+        recordPortError(PortFailure::other, errno);
         closeExclusive(fd);
         return cINVALID_PORT;
     }
@@ -146,7 +165,15 @@ void closeComPort(ComPort hPort) {
 // A tty keeps no error latch to clear; what is left to report is a port that has gone away.
 bool clearComError(ComPort hPort) {
     pollfd p{static_cast<int>(hPort), 0, 0};
-    return poll(&p, 1, 0) >= 0 && !hungUp(p.revents);
+    if (poll(&p, 1, 0) < 0) {
+        recordPortError(ioFailure(errno), errno);
+        return false;
+    }
+    if (hungUp(p.revents)) {
+        recordPortError(PortFailure::deviceGone, 0);
+        return false;
+    }
+    return true;
 }
 
 // Only the input is discarded. A write here returns once the driver holds the bytes, not once
@@ -154,7 +181,11 @@ bool clearComError(ComPort hPort) {
 // awaiting an answer (a bootloader jump followed 1 ms later by the next exchange). Everything
 // this layer has written counts as sent, as it does where a completed write means transmitted.
 bool purgeComPort(ComPort hPort) {
-    return tcflush(static_cast<int>(hPort), TCIFLUSH) == 0;
+    if (tcflush(static_cast<int>(hPort), TCIFLUSH) != 0) {
+        recordPortError(ioFailure(errno), errno);
+        return false;
+    }
+    return true;
 }
 
 bool writeComPort(ComPort hPort, const std::uint8_t* data, std::uint32_t n,
@@ -169,6 +200,7 @@ bool writeComPort(ComPort hPort, const std::uint8_t* data, std::uint32_t n,
             continue;
         }
         if (rc < 0 && errno != EAGAIN && errno != EINTR) {
+            recordPortError(ioFailure(errno), errno);
             return false;
         }
         const Wait w = waitFor(fd, POLLOUT, deadline);
@@ -193,6 +225,7 @@ bool readComPort(ComPort hPort, std::uint8_t* data, std::uint32_t n, std::uint32
             continue;
         }
         if (rc < 0 && errno != EAGAIN && errno != EINTR) {
+            recordPortError(ioFailure(errno), errno);
             return false;
         }
         const Wait w = waitFor(fd, POLLIN, deadline);

@@ -3,6 +3,7 @@
 // short count.
 #include <windows.h>
 
+#include "link/port_error.h"
 #include "link/serial_port.h"
 
 namespace pelion {
@@ -81,13 +82,29 @@ bool configure(HANDLE h, std::uint32_t baudRate) {
 
 static_assert(sizeof(DCB) == 28);
 
+namespace {
+
+// Keeps the reason of a failed call of an open port for the link thread; passes `ok` through.
+BOOL noteIo(BOOL ok) {
+    if (!ok) {
+        const DWORD error = GetLastError();
+        recordPortError(ioFailure(static_cast<int>(error)), static_cast<int>(error));
+    }
+    return ok;
+}
+
+}  // namespace
+
 ComPort openComPort(const std::string& sPort, std::uint32_t baudRate) {
     const HANDLE h = CreateFileW(devicePath(sPort).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                  nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        recordPortError(openFailure(static_cast<int>(error)), static_cast<int>(error));
         return cINVALID_PORT;
     }
     if (!configure(h, baudRate)) {
+        recordPortError(PortFailure::other, static_cast<int>(GetLastError()));
         CloseHandle(h);
         return cINVALID_PORT;
     }
@@ -101,27 +118,27 @@ void closeComPort(ComPort hPort) {
 bool clearComError(ComPort hPort) {
     DWORD errors = 0;
     COMSTAT status{};
-    return ClearCommError(asHandle(hPort), &errors, &status);
+    return noteIo(ClearCommError(asHandle(hPort), &errors, &status));
 }
 
 // Only the input is discarded. A completed write may still sit in the driver's output queue; a
 // frame sent without awaiting an answer (the bootloader jump, 1 ms before the next exchange)
 // must not be taken back from there.
 bool purgeComPort(ComPort hPort) {
-    return PurgeComm(asHandle(hPort), PURGE_RXABORT | PURGE_RXCLEAR);
+    return noteIo(PurgeComm(asHandle(hPort), PURGE_RXABORT | PURGE_RXCLEAR));
 }
 
 bool writeComPort(ComPort hPort, const std::uint8_t* data, std::uint32_t n,
                   std::uint32_t& written) {
     DWORD count = 0;
-    const BOOL ok = WriteFile(asHandle(hPort), data, n, &count, nullptr);
+    const BOOL ok = noteIo(WriteFile(asHandle(hPort), data, n, &count, nullptr));
     written = count;
     return ok;
 }
 
 bool readComPort(ComPort hPort, std::uint8_t* data, std::uint32_t n, std::uint32_t& received) {
     DWORD count = 0;
-    const BOOL ok = ReadFile(asHandle(hPort), data, n, &count, nullptr);
+    const BOOL ok = noteIo(ReadFile(asHandle(hPort), data, n, &count, nullptr));
     received = count;
     return ok;
 }

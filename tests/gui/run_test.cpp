@@ -175,6 +175,27 @@ TEST_F(RunTest, CloseDuringARunAsksAndEndsOnlyOnYes) {
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
+// After the verdict of a port that does not open, the report says why and what to do.
+TEST_F(RunTest, PortThatDoesNotOpenIsExplainedAfterTheVerdict) {
+    GuiWindows& w = start(Mode::normal);
+    w.frmMain.setPortField("/dev/no-such-logger");
+    QuestionSeen question;
+    answerNextQuestion("Yes", question);
+    MessageSeen verdict;
+    readNextMessage(w, verdict);
+    w.frmMain.btnProg->click();
+
+    ASSERT_TRUE(waitFor([&] { return verdict.shown && w.frmProtocol.lines().size() >= 2; }));
+    EXPECT_EQ(verdict.text, "Aborted because serial port \"/dev/no-such-logger\" is not ready!");
+    const QStringList lines = w.frmProtocol.lines();
+    EXPECT_TRUE(lines[lines.size() - 2].endsWith(verdict.text)) << lines.join('\n').toStdString();
+    EXPECT_TRUE(
+        lines.back().endsWith(" -> No such device (No such file or directory). Check the "
+                              "port name and that the logger's USB cable is plugged in."))
+        << lines.back().toStdString();
+    EXPECT_EQ(w.frmMain.StatusText->text(), verdict.text);
+}
+
 // Notifications posted from another thread reach the window in posting order, also while a
 // modal window runs its own loop; a detached target drops what comes late.
 TEST_F(RunTest, NotificationsArriveInOrderInsideAModalWindow) {

@@ -1,0 +1,52 @@
+#include "cli/text_table.h"
+
+#include <algorithm>
+
+namespace pelion::cli {
+
+namespace {
+
+std::string oneLine(std::string cell) {
+    std::replace_if(
+        cell.begin(), cell.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
+    return cell;
+}
+
+std::string trimmedRight(std::string line) {
+    line.erase(line.find_last_not_of(' ') + 1);
+    return line;
+}
+
+}  // namespace
+
+std::string alignedTable(const std::vector<TextRow>& rows) {
+    std::vector<std::size_t> width;
+    for (const TextRow& row : rows) {
+        width.resize(std::max(width.size(), row.size()));
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            width[c] = std::max(width[c], row[c].size());
+        }
+    }
+    std::string table;
+    for (const TextRow& row : rows) {
+        std::string line;
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            line += row[c] + std::string(width[c] - row[c].size() + 2, ' ');
+        }
+        table += trimmedRight(std::move(line)) + "\n";
+    }
+    return table;
+}
+
+std::string tabSeparated(const std::vector<TextRow>& rows) {
+    std::string text;
+    for (const TextRow& row : rows) {
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            text += (c > 0 ? "\t" : "") + oneLine(row[c]);
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+}  // namespace pelion::cli

@@ -1,0 +1,18 @@
+// Rows of text cells as a console table: aligned columns for people, tab-separated lines for
+// scripts.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace pelion::cli {
+
+using TextRow = std::vector<std::string>;
+
+// Each column as wide as its widest cell, two blanks between columns, no trailing blanks.
+std::string alignedTable(const std::vector<TextRow>& rows);
+// One line per row, cells separated by one tab; a tab or line break inside a cell becomes a
+// blank, so every line keeps its column count.
+std::string tabSeparated(const std::vector<TextRow>& rows);
+
+}  // namespace pelion::cli

@@ -1,0 +1,69 @@
+// Port details on Linux: udev's view of each logger port and of the USB device it hangs off.
+#include <libudev.h>
+
+#include <memory>
+
+#include "link/port_details.h"
+#include "link/port_list.h"
+
+namespace pelion {
+
+namespace {
+
+struct UdevDeleter {
+    void operator()(udev* u) const { udev_unref(u); }
+    void operator()(udev_device* d) const { udev_device_unref(d); }
+};
+
+template <class T>
+using UdevPtr = std::unique_ptr<T, UdevDeleter>;
+
+std::string attribute(udev_device* device, const char* name) {
+    const char* value = device ? udev_device_get_sysattr_value(device, name) : nullptr;
+    return value ? value : "";
+}
+
+std::string devicePathOf(const std::string& name) {
+    return !name.empty() && name[0] == '/' ? name : "/dev/" + name;
+}
+
+// The port named as getComPortList names it, looked up by its device node.
+ComPortDetails detailsOf(udev* context, const std::string& name) {
+    ComPortDetails details = namedPort(name, devicePathOf(name));
+    const std::string sysName = details.devicePath.substr(details.devicePath.rfind('/') + 1);
+    UdevPtr<udev_device> tty(
+        udev_device_new_from_subsystem_sysname(context, "tty", sysName.c_str()));
+    // The USB device is owned by the tty device; it must not be unref'd.
+    udev_device* usb =
+        tty ? udev_device_get_parent_with_subsystem_devtype(tty.get(), "usb", "usb_device")
+            : nullptr;
+    details.vendorId = attribute(usb, "idVendor");
+    details.productId = attribute(usb, "idProduct");
+    details.manufacturer = attribute(usb, "manufacturer");
+    details.product = attribute(usb, "product");
+    details.serial = attribute(usb, "serial");
+    return details;
+}
+
+}  // namespace
+
+ComPortDetails namedPort(const std::string& name, const std::string& devicePath) {
+    ComPortDetails details;
+    details.name = name;
+    details.devicePath = devicePath;
+    return details;
+}
+
+std::vector<ComPortDetails> getComPortDetails() {
+    std::vector<std::string> names;
+    getComPortList(names);
+    std::vector<ComPortDetails> details;
+    UdevPtr<udev> context(udev_new());
+    for (const std::string& name : names) {
+        details.push_back(context ? detailsOf(context.get(), name)
+                                  : namedPort(name, devicePathOf(name)));
+    }
+    return details;
+}
+
+}  // namespace pelion

@@ -1,0 +1,58 @@
+// What errno means for a serial port on POSIX.
+#include <cerrno>
+#include <cstring>
+
+#include "link/port_error.h"
+
+namespace pelion {
+
+namespace {
+
+struct ErrnoMeaning {
+    int code;
+    PortFailure failure;
+};
+
+// EBUSY: the tty is held exclusively (TIOCEXCL) by someone else; EWOULDBLOCK: its lock is taken.
+constexpr ErrnoMeaning kOpenMeanings[] = {
+    {EACCES, PortFailure::notPermitted},       {EPERM, PortFailure::notPermitted},
+    {EROFS, PortFailure::notPermitted},        {EBUSY, PortFailure::heldElsewhere},
+    {EWOULDBLOCK, PortFailure::heldElsewhere}, {ENOENT, PortFailure::noSuchDevice},
+    {ENXIO, PortFailure::noSuchDevice},        {ENODEV, PortFailure::noSuchDevice},
+    {ENOTDIR, PortFailure::noSuchDevice},
+};
+
+// A USB serial adapter pulled out, or the far end of a pseudo-terminal closed, fails every
+// read and write with one of these.
+constexpr ErrnoMeaning kIoMeanings[] = {
+    {EIO, PortFailure::deviceGone},
+    {ENXIO, PortFailure::deviceGone},
+    {ENODEV, PortFailure::deviceGone},
+    {EBADF, PortFailure::deviceGone},
+};
+
+template <std::size_t N>
+PortFailure meaningOf(const ErrnoMeaning (&table)[N], int osCode) {
+    for (const auto& entry : table) {
+        if (entry.code == osCode) {
+            return entry.failure;
+        }
+    }
+    return PortFailure::other;
+}
+
+}  // namespace
+
+PortFailure openFailure(int osCode) {
+    return meaningOf(kOpenMeanings, osCode);
+}
+
+PortFailure ioFailure(int osCode) {
+    return meaningOf(kIoMeanings, osCode);
+}
+
+std::string osErrorText(int osCode) {
+    return std::strerror(osCode);
+}
+
+}  // namespace pelion

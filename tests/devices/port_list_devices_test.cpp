@@ -1,0 +1,80 @@
+// The udev port list and its hot-plug monitor with simulated devices: USB serial adapters
+// that come and go, and a tty of another kind that is never a logger port.
+#include <gtest/gtest.h>
+#include <poll.h>
+
+#include <algorithm>
+
+#include "link/port_details.h"
+#include "link/port_list.h"
+#include "tests/devices/mock_devices.h"
+
+namespace pelion {
+namespace {
+
+using test::MockDevices;
+using test::UsbAdapter;
+using Names = std::vector<std::string>;
+
+const UsbAdapter kLoggerCable{"ttyUSB0", "0403", "6001", "FTDI", "FT232R USB UART", "A10K3XYZ"};
+const UsbAdapter kOtherAdapter{"ttyACM0", "2341", "0043", "Arduino", "Uno", "7563331"};
+
+Names portList() {
+    Names names;
+    getComPortList(names);
+    return names;
+}
+
+// Whether the monitor reports a port change within a generous bound.
+bool monitorSeesChange(ComPortMonitor& monitor) {
+    pollfd p{monitor.fd(), POLLIN, 0};
+    return poll(&p, 1, 10000) == 1 && monitor.isComPortChange();
+}
+
+TEST(PortListDevices, ListsUsbSerialAdaptersAndLeavesOtherTtysOut) {
+    MockDevices devices;
+    devices.addPlainTty("ttyS0");
+    EXPECT_EQ(portList(), Names{});
+    devices.plugIn(kLoggerCable);
+    devices.plugIn(kOtherAdapter);
+
+    Names ports = portList();
+    std::sort(ports.begin(), ports.end());
+    EXPECT_EQ(ports, (Names{"ttyACM0", "ttyUSB0"}));
+}
+
+TEST(PortListDevices, DetailsNameTheUsbDeviceOfEachPort) {
+    MockDevices devices;
+    devices.plugIn(kLoggerCable);
+    const std::vector<ComPortDetails> details = getComPortDetails();
+    ASSERT_EQ(details.size(), 1u);
+    const ComPortDetails& port = details[0];
+    EXPECT_EQ(port.name, "ttyUSB0");
+    EXPECT_EQ(port.devicePath, "/dev/ttyUSB0");
+    EXPECT_EQ(port.vendorId, "0403");
+    EXPECT_EQ(port.productId, "6001");
+    EXPECT_EQ(port.manufacturer, "FTDI");
+    EXPECT_EQ(port.product, "FT232R USB UART");
+    EXPECT_EQ(port.serial, "A10K3XYZ");
+}
+
+TEST(PortListDevices, MonitorReportsAdaptersPluggedInAndPulledOut) {
+    MockDevices devices;
+    ComPortMonitor monitor;
+    ASSERT_GE(monitor.fd(), 0);
+
+    const std::string cable = devices.plugIn(kLoggerCable);
+    EXPECT_TRUE(monitorSeesChange(monitor));
+    EXPECT_EQ(portList(), Names{"ttyUSB0"});
+
+    devices.pullOut(cable);
+    EXPECT_TRUE(monitorSeesChange(monitor));
+    EXPECT_EQ(portList(), Names{});
+}
+
+}  // namespace
+}  // namespace pelion
+
+int main(int argc, char** argv) {
+    return pelion::test::runUnderMockDevices(argc, argv);
+}
