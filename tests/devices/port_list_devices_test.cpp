@@ -7,6 +7,7 @@
 
 #include "link/port_details.h"
 #include "link/port_list.h"
+#include "tests/cli/child_process.h"
 #include "tests/devices/mock_devices.h"
 
 namespace pelion {
@@ -70,6 +71,27 @@ TEST(PortListDevices, MonitorReportsAdaptersPluggedInAndPulledOut) {
     devices.pullOut(cable);
     EXPECT_TRUE(monitorSeesChange(monitor));
     EXPECT_EQ(portList(), Names{});
+}
+
+// What pelion-update --list-ports prints, for people and for scripts; the child process sees
+// the same simulated devices.
+std::string listPorts(std::vector<std::string> options) {
+    options.insert(options.begin(), test::buildProgram("pelion-update"));
+    options.insert(options.begin() + 1, "--list-ports");
+    test::ChildProcess tool(options, {});
+    EXPECT_EQ(tool.finish(), 0) << tool.err();
+    return tool.out();
+}
+
+TEST(PortListDevices, ListPortsShowsTheUsbDetailsAndLeavesOtherTtysOut) {
+    MockDevices devices;
+    devices.plugIn(kLoggerCable);
+    devices.addPlainTty("ttyS0");
+    EXPECT_EQ(listPorts({}),
+              "Port     Device        USB ID     Manufacturer  Product          Serial\n"
+              "ttyUSB0  /dev/ttyUSB0  0403:6001  FTDI          FT232R USB UART  A10K3XYZ\n");
+    EXPECT_EQ(listPorts({"--tab-separated"}),
+              "ttyUSB0\t/dev/ttyUSB0\t0403\t6001\tFTDI\tFT232R USB UART\tA10K3XYZ\n");
 }
 
 }  // namespace
