@@ -13,10 +13,13 @@ struct ErrorMeaning {
 };
 
 // A COM port opened unshared by another program answers ERROR_ACCESS_DENIED, not a sharing
-// violation: on Windows that code means "held elsewhere", not a missing right.
+// violation: on Windows that code means "held elsewhere", not a missing right. A port locked by
+// a program outside Windows' own bookkeeping (under Wine: a Linux program) answers with a lock
+// violation.
 constexpr ErrorMeaning kOpenMeanings[] = {
     {ERROR_ACCESS_DENIED, PortFailure::heldElsewhere},
     {ERROR_SHARING_VIOLATION, PortFailure::heldElsewhere},
+    {ERROR_LOCK_VIOLATION, PortFailure::heldElsewhere},
     {ERROR_FILE_NOT_FOUND, PortFailure::noSuchDevice},
     {ERROR_PATH_NOT_FOUND, PortFailure::noSuchDevice},
     {ERROR_INVALID_NAME, PortFailure::noSuchDevice},

@@ -148,6 +148,7 @@ TEST_F(WindowsProgram, ComPortThatDoesNotExistEndsWith10) {
     EXPECT_EQ(run({"--port", "COM42", "--yes"}), 10) << err();
     EXPECT_TRUE(lastLine().ends_with(" -> Aborted because serial port \"COM42\" is not ready!"))
         << lastLine();
+    EXPECT_NE(err().find("pelion-update: No such device ("), std::string::npos) << err();
 }
 
 TEST_F(WindowsProgram, PortHeldByAnotherProgramIsRefusedAndNothingIsSent) {
@@ -159,6 +160,8 @@ TEST_F(WindowsProgram, PortHeldByAnotherProgramIsRefusedAndNothingIsSent) {
     closeComPort(held);
     EXPECT_TRUE(lastLine().ends_with(" -> Aborted because serial port \"COM33\" is not ready!"))
         << lastLine();
+    EXPECT_NE(err().find("pelion-update: The port is held by another program ("), std::string::npos)
+        << err();
     EXPECT_TRUE(logger.received().empty());
 }
 
