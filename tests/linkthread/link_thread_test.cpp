@@ -3,6 +3,7 @@
 // and progress.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <functional>
 #include <memory>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "link/comm_thread.h"
 #include "link/hex_record.h"
+#include "link/port_error.h"
 #include "sim/simulated_logger.h"
 #include "tests/linkthread/worker_run.h"
 
@@ -162,10 +164,12 @@ TEST_F(LinkThread, CancelBeforeTheFirstFrameWritesNothing) {
               (std::vector<std::string>{cNULL_FRAME_TEXT, cNULL_FRAME_TEXT, cIDENTITY_QUERY}));
 }
 
-TEST_F(LinkThread, PortThatDoesNotExistEndsTheRunWith10) {
+// The reason comes first, the one outcome last.
+TEST_F(LinkThread, PortThatDoesNotExistEndsTheRunWith10AfterItsReason) {
     bool ran = false;
+    const std::int32_t noSuchDevice = packPortError({PortFailure::noSuchDevice, ENOENT});
     EXPECT_EQ(runOn("/dev/pelion-no-such-port", [&](ScriptedWorker&) { ran = true; }),
-              (std::vector<Notification>{{cNT_ABORTED, 10}}));
+              (std::vector<Notification>{{cNT_PORT_FAILURE, noSuchDevice}, {cNT_ABORTED, 10}}));
     EXPECT_FALSE(ran);
 }
 
