@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <vector>
+#include <string>
 
 namespace pelion::test {
 
@@ -16,8 +16,9 @@ namespace {
 
 constexpr const char* kPreload = "libumockdev-preload.so.0";
 
-// The sanitizer runtime insists on coming first among the preloaded libraries; umockdev's must
-// come first too. The runtime's check is turned off: it works where it is loaded.
+// The AddressSanitizer runtime refuses to start unless it comes first among the libraries
+// loaded, and umockdev's preloaded library comes before it. Only that check is turned off: the
+// runtime works where it is loaded, as the sanitizer build of these tests shows.
 void allowSecondPreload() {
 #if defined(__SANITIZE_ADDRESS__)
     const char* options = std::getenv("ASAN_OPTIONS");
@@ -32,10 +33,10 @@ bool preloaded() {
 }
 
 void startAgainUnderPreload(char** argv) {
-    const char* preloaded = std::getenv("LD_PRELOAD");
+    const char* earlier = std::getenv("LD_PRELOAD");
     std::string preload = kPreload;
-    if (preloaded && *preloaded) {
-        preload += std::string(":") + preloaded;
+    if (earlier && *earlier) {
+        preload += std::string(":") + earlier;
     }
     setenv("LD_PRELOAD", preload.c_str(), 1);
     allowSecondPreload();
