@@ -3,6 +3,7 @@
 #include "app/notification_texts.h"
 #include "firmware/catalogue.h"
 #include "firmware/file_reader.h"
+#include "link/eorvo.h"
 #include "update/options.h"
 
 namespace pelion {
@@ -26,6 +27,7 @@ bool RunControl::PrepareRun(const std::string& sFile, std::string* reason) {
     }
     FPort = view_.portFieldText();
     repeats_ = 0;
+    progRepeats_ = 0;
     return true;
 }
 
@@ -101,6 +103,12 @@ void RunControl::handleAbort(std::int32_t code) {
             view_.showResult(shown.text);
             break;
         case AbortShows::repeatRun:
+            if (repeatsUsedUp(progRepeats_)) {
+                verdict(progRepeatsExhaustedText(progRepeats_));
+                endRun({RunOutcome::repeatsExhausted, code});
+                return;
+            }
+            ++progRepeats_;
             view_.addReport(shown.text);
             view_.setStatus(shown.text);
             StartRun(tCMD0);
@@ -110,11 +118,11 @@ void RunControl::handleAbort(std::int32_t code) {
 }
 
 void RunControl::handleRetry(std::int32_t value) {
-    if (maxRepeats_ && repeats_ >= *maxRepeats_) {
+    if (repeatsUsedUp(repeats_)) {
         ResetControls();
         view_.beep();
         verdict(repeatsExhaustedText(repeats_));
-        endRun({RunOutcome::repeatsExhausted, 0});
+        endRun({RunOutcome::repeatsExhausted, cEX_RETRY});
         return;
     }
     view_.setStatus(cTXT_RETRY);

@@ -5,7 +5,10 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <vector>
 
 #include "app/run_control.h"
 #include "firmware/catalogue.h"
@@ -26,6 +29,22 @@ public:
 
 protected:
     void runUpdate() override { throw EOrvo(cEX_RETRY); }
+};
+
+// A worker whose run ends as the script says, one entry per run: a communication error (30) or
+// a programming error (44). Past its end the script repeats its last entry.
+class ScriptedWorker : public TCommThread {
+public:
+    using TCommThread::TCommThread;
+
+    static inline std::vector<std::int32_t> script;
+    static inline std::atomic<std::size_t> runs{0};
+
+protected:
+    void runUpdate() override {
+        const std::size_t run = runs++;
+        throw EOrvo(script.at(std::min(run, script.size() - 1)));
+    }
 };
 
 // The far end of the port: a pseudo-terminal whose master side nobody answers from.
@@ -165,6 +184,37 @@ TEST_F(RepeatTest, RepeatsCountAgainFromEveryPreparedRun) {
     EXPECT_EQ(count("result: Aborted because of a communication error after 0 repeats!"), 2u);
     ASSERT_EQ(view.outcomes.size(), 2u);
     EXPECT_EQ(view.outcomes[1].kind, RunOutcome::repeatsExhausted);
+}
+
+// Repeats after communication errors and after programming errors are counted apart, each
+// against the limit; a logger that never takes a record ends the run instead of repeating it
+// for ever.
+TEST_F(RepeatTest, MaxRepeatsBoundsEachKindOfRepeatOnItsOwn) {
+    WorkerClass = &makeWorker<ScriptedWorker>;
+    ScriptedWorker::script = {cEX_PROG_REPEAT, cEX_RETRY, cEX_PROG_REPEAT, cEX_RETRY,
+                              cEX_PROG_REPEAT};
+    ScriptedWorker::runs = 0;
+    control.setMaxRepeats(2);
+    ASSERT_TRUE(control.PrepareRun());
+    control.StartRun(tCMD0);
+    // Each scripted run posts its outcome alone; a run that repeats for ever stops the loop.
+    for (int note = 0; note < 50 && view.outcomes.empty(); ++note) {
+        if (!view.later.empty()) {
+            view.runLater();
+        }
+        const Notification n = next();
+        control.handleNotification(n.code, n.value);
+    }
+
+    ASSERT_EQ(view.outcomes.size(), 1u)
+        << "the run did not end after " << ScriptedWorker::runs << " runs";
+    EXPECT_EQ(view.outcomes[0].kind, RunOutcome::repeatsExhausted);
+    EXPECT_EQ(view.outcomes[0].abortCode, cEX_PROG_REPEAT);
+    EXPECT_EQ(ScriptedWorker::runs.load(), 5u);
+    EXPECT_EQ(count("report: Repeat because programming error!"), 2u);
+    EXPECT_EQ(count("report: Repeat update because communication error!"), 2u);
+    EXPECT_EQ(count("result: Aborted because of a programming error after 2 repeats!"), 1u);
+    EXPECT_FALSE(control.isRunning());
 }
 
 }  // namespace
