@@ -4,6 +4,7 @@
 #include "firmware/catalogue.h"
 #include "firmware/file_reader.h"
 #include "link/eorvo.h"
+#include "update/application_facts.h"
 #include "update/options.h"
 
 namespace pelion {
@@ -20,6 +21,7 @@ RunControl::RunControl(RunView& view, NotificationTargetPtr target)
 bool RunControl::PrepareRun(const std::string& sFile, std::string* reason) {
     view_.clearReport();
     ChosenImage.store(-1);
+    forgetApplicationFacts();  // a new user action may be meant for another logger
     // A file that does not load must not fall back to the embedded images: the user chose
     // this file, so nothing runs at all.
     if (!sFile.empty() && !loadFirmwareFile(sFile, reason)) {
