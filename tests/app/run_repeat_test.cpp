@@ -3,11 +3,15 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "app/run_control.h"
@@ -46,6 +50,11 @@ protected:
         throw EOrvo(script.at(std::min(run, script.size() - 1)));
     }
 };
+
+// A worker class whose workers cannot even be built.
+std::unique_ptr<TCommThread> unbuildableWorker(NotificationTargetPtr, TCmd, std::string) {
+    throw std::bad_alloc();
+}
 
 // The far end of the port: a pseudo-terminal whose master side nobody answers from.
 class RepeatTest : public testing::Test {
@@ -215,6 +224,71 @@ TEST_F(RepeatTest, MaxRepeatsBoundsEachKindOfRepeatOnItsOwn) {
     EXPECT_EQ(count("report: Repeat update because communication error!"), 2u);
     EXPECT_EQ(count("result: Aborted because of a programming error after 2 repeats!"), 1u);
     EXPECT_FALSE(control.isRunning());
+}
+
+// A worker that cannot be started must not leave the front end in its running state for ever.
+TEST_F(RepeatTest, WorkerThatCannotBeBuiltEndsTheRunAsAFatalAbort) {
+    WorkerClass = &unbuildableWorker;
+    ASSERT_TRUE(control.PrepareRun());
+    EXPECT_NO_THROW(control.StartRun(tCMD0));
+    handleUntilQuiet();
+    ASSERT_EQ(view.outcomes.size(), 1u);
+    EXPECT_EQ(view.outcomes[0].kind, RunOutcome::aborted);
+    EXPECT_EQ(count("result: Fatal Exception has occurred!"), 1u);
+    EXPECT_EQ(count("controls: idle"), 1u);
+    EXPECT_FALSE(control.isRunning());
+}
+
+// In a child process that may start no thread (root ignores the limit, so the child gives up
+// root first). Exit status 0 when the run ended as a fatal abort, idle, with no worker left
+// counted; 1 to 4 name what went wrong; 77 when the limit could not be set.
+int startRunWithoutThreads(const std::string& port) {
+    if (getuid() == 0 && setuid(65534) != 0) {
+        return 77;
+    }
+    const rlimit none{0, 0};
+    if (setrlimit(RLIMIT_NPROC, &none) != 0) {
+        return 77;
+    }
+    test::RecordingView view;
+    view.port = port;
+    auto queue = std::make_shared<NotificationQueue>();
+    RunControl control(view, queue);
+    control.PrepareRun();
+    try {
+        control.StartRun(tCMD0);
+    } catch (...) {
+        return 1;
+    }
+    const auto n = queue->takeFor(10s);
+    if (!n || *n != Notification{cNT_ABORTED, 0}) {
+        return 2;
+    }
+    control.handleNotification(n->code, n->value);
+    if (control.isRunning() || view.outcomes.size() != 1) {
+        return 3;
+    }
+    return TCommThread::waitForWorkers(0ms) ? 0 : 4;
+}
+
+TEST_F(RepeatTest, WorkerWhoseThreadCannotStartEndsTheRunAsAFatalAbort) {
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "ThreadSanitizer stops a forked child that starts a thread";
+#endif
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        _exit(startRunWithoutThreads(view.port));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child was killed by signal " << WTERMSIG(status);
+    if (WEXITSTATUS(status) == 77) {
+        GTEST_SKIP() << "the thread limit could not be set";
+    }
+    EXPECT_EQ(WEXITSTATUS(status), 0)
+        << "1: the error escaped StartRun, 2: no abort was posted, 3: the run did not end, "
+           "4: the worker that never started is still counted";
 }
 
 }  // namespace
