@@ -166,6 +166,26 @@ TEST_F(PelionUpdate, FirmwareFileThatFailsToLoadSendsNothing) {
     EXPECT_TRUE(logger.received().empty());
 }
 
+// Records the logger would not be programmed with (here eight 16-byte records) would leave it
+// programmed in part under a success verdict; such a file is refused before the port opens.
+TEST_F(PelionUpdate, FirmwareFileOfShortRecordsIsRefusedBeforeAnythingIsSent) {
+    grantInternalMode();
+    std::string text =
+        "bootloader=3\nbootloader version=0\nclass=26113\nversionH=6\nversionL=2\n"
+        "platform=24\nprint=49\ndate=13.10.2022 13:42:00\n";
+    for (int n = 0; n < 8; ++n) {
+        text +=
+            ":10000000000000000000000000000000000000" + std::string(n % 2 ? "01EF" : "00F0") + "\n";
+    }
+    const std::string file = writeFile("short.txt", text + ":00000001FF\n");
+    sim::SimulatedLogger logger(loggerOf601());
+    EXPECT_EQ(run({"--file", file, "--port", logger.portPath(), "f:+"}), 2) << out();
+    EXPECT_NE(err().find("line 9: a record of type 00 with 16 data bytes"), std::string::npos)
+        << err();
+    EXPECT_EQ(out(), "");
+    EXPECT_TRUE(logger.received().empty());
+}
+
 TEST_F(PelionUpdate, CtrlCDuringProgrammingCancels) {
     sim::LoggerConfig config = loggerOf601();
     config.paced = true;  // programming takes long enough to be interrupted
