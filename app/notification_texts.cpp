@@ -176,6 +176,10 @@ std::string repeatsExhaustedText(int repeats) {
     return format("Aborted because of a communication error after %d repeats!", repeats);
 }
 
+std::string progRepeatsExhaustedText(int repeats) {
+    return format("Aborted because of a programming error after %d repeats!", repeats);
+}
+
 std::string firmwareVersionText(const TBl3FileHeader& h) {
     return format("%d.%.2d", h.orvo_verH, h.orvo_verL);
 }

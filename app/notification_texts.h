@@ -47,6 +47,7 @@ std::string progressText(std::int32_t percent);
 std::string titleText(int percent);
 std::string finishedText(const TBl3FileHeader& header);
 std::string repeatsExhaustedText(int repeats);
+std::string progRepeatsExhaustedText(int repeats);
 
 // Display forms of an image header.
 std::string firmwareVersionText(const TBl3FileHeader& header);  // "6.02"

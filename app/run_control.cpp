@@ -4,6 +4,8 @@
 #include "app/port_failure_text.h"
 #include "firmware/catalogue.h"
 #include "firmware/file_reader.h"
+#include "link/eorvo.h"
+#include "update/application_facts.h"
 #include "update/options.h"
 
 namespace pelion {
@@ -20,6 +22,7 @@ RunControl::RunControl(RunView& view, NotificationTargetPtr target)
 bool RunControl::PrepareRun(const std::string& sFile, std::string* reason) {
     view_.clearReport();
     ChosenImage.store(-1);
+    forgetApplicationFacts();  // a new user action may be meant for another logger
     // A file that does not load must not fall back to the embedded images: the user chose
     // this file, so nothing runs at all.
     if (!sFile.empty() && !loadFirmwareFile(sFile, reason)) {
@@ -27,6 +30,7 @@ bool RunControl::PrepareRun(const std::string& sFile, std::string* reason) {
     }
     FPort = view_.portFieldText();
     repeats_ = 0;
+    progRepeats_ = 0;
     return true;
 }
 
@@ -105,6 +109,12 @@ void RunControl::handleAbort(std::int32_t code) {
             view_.showResult(shown.text);
             break;
         case AbortShows::repeatRun:
+            if (repeatsUsedUp(progRepeats_)) {
+                verdict(progRepeatsExhaustedText(progRepeats_));
+                endRun({RunOutcome::repeatsExhausted, code});
+                return;
+            }
+            ++progRepeats_;
             view_.addReport(shown.text);
             view_.setStatus(shown.text);
             StartRun(tCMD0);
@@ -118,11 +128,11 @@ void RunControl::handleAbort(std::int32_t code) {
 }
 
 void RunControl::handleRetry(std::int32_t value) {
-    if (maxRepeats_ && repeats_ >= *maxRepeats_) {
+    if (repeatsUsedUp(repeats_)) {
         ResetControls();
         view_.beep();
         verdict(repeatsExhaustedText(repeats_));
-        endRun({RunOutcome::repeatsExhausted, 0});
+        endRun({RunOutcome::repeatsExhausted, cEX_RETRY});
         return;
     }
     view_.setStatus(cTXT_RETRY);

@@ -18,7 +18,9 @@ namespace pelion {
 // How a run ended, for front ends that report it further (the command line's exit status).
 struct RunOutcome {
     enum Kind { finished, aborted, repeatsExhausted } kind;
-    std::int32_t abortCode;  // for `aborted`: the code as posted (0 for a fatal error)
+    // For `aborted`: the code as posted (0 for a fatal error). For `repeatsExhausted`: the code
+    // of the error whose repeats ran out, cEX_RETRY or cEX_PROG_REPEAT.
+    std::int32_t abortCode;
 };
 
 class RunView {
@@ -64,7 +66,10 @@ public:
     const std::string& port() const { return FPort; }
 
     // With a limit, a run is not repeated after a communication error more than `repeats`
-    // times; then it ends with "Aborted because of a communication error after N repeats!".
+    // times, nor after a programming error (a wrong echo) more than `repeats` times, each
+    // counted on its own from the last PrepareRun; then it ends with "Aborted because of a
+    // communication error after N repeats!" or "Aborted because of a programming error after
+    // N repeats!". Without a limit both repeat for ever, as in the window, whose user has Cancel.
     void setMaxRepeats(std::optional<int> repeats) { maxRepeats_ = repeats; }
 
     void handleNotification(std::uint32_t code, std::int32_t value);
@@ -75,12 +80,14 @@ private:
     void handleAbort(std::int32_t code);
     void handleRetry(std::int32_t value);
     void endRun(const RunOutcome& outcome);
+    bool repeatsUsedUp(int repeats) const { return maxRepeats_ && repeats >= *maxRepeats_; }
 
     RunView& view_;
     NotificationTargetPtr target_;
     std::string FPort;
     bool running_ = false;
-    int repeats_ = 0;
+    int repeats_ = 0;      // after communication errors
+    int progRepeats_ = 0;  // after programming errors
     std::optional<int> maxRepeats_;
     std::optional<std::int32_t> portFailure_;  // the reason posted before the coming abort
 };

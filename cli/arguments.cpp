@@ -118,8 +118,10 @@ Options:
   --yes, -y          answer Yes to the question asked before an update. Without a terminal
                      the tool refuses to start an update that asks a question unless --yes
                      is given.
-  --max-repeats N    repeat a run after a communication error at most N times (default:
-                     without limit, 1.5 s apart), then stop with exit status 30.
+  --max-repeats N    repeat a run after a communication error at most N times (1.5 s
+                     apart), and after a programming error (a record the logger did not
+                     echo correctly) at most N times, each counted on its own; then stop
+                     with exit status 30 or 44. Default: both repeat without limit.
   --list-ports       list the logger ports found and exit: a table of each port with its
                      device path, USB vendor:product ID, manufacturer, product and serial
                      number where the device tells them ("-" where not).
@@ -167,6 +169,7 @@ Exit status:
   2      a usage error: an unknown option, a feature not available in this mode, no or
          several ports, a firmware file that cannot be read, a question without a terminal
   30     the run was repeated --max-repeats times after communication errors
+  44     the run was repeated --max-repeats times after programming errors
 )";
 }
 

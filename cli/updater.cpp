@@ -121,7 +121,7 @@ int exitStatus(const RunOutcome& outcome) {
         case RunOutcome::finished:
             return cEXIT_OK;
         case RunOutcome::repeatsExhausted:
-            return cEXIT_REPEATS_EXHAUSTED;
+            return outcome.abortCode;  // 30 after communication errors, 44 after wrong echoes
         case RunOutcome::aborted:
             return abortText(outcome.abortCode, {}).known ? outcome.abortCode : cEXIT_FATAL;
     }

@@ -9,7 +9,6 @@ namespace pelion::cli {
 inline constexpr int cEXIT_OK = 0;
 inline constexpr int cEXIT_FATAL = 1;
 inline constexpr int cEXIT_USAGE = 2;
-inline constexpr int cEXIT_REPEATS_EXHAUSTED = 30;
 
 // `args` are the command-line elements after the program path.
 int runUpdater(const std::vector<std::string>& args);

@@ -98,7 +98,27 @@ if(NOT bl MATCHES "^[23]$")
     image_error(1 "bootloader ${bl}: a built-in image must be for bootloader 2 or 3")
 endif()
 
-# Programmed lines: every later line without "=", each an Intel-HEX record in upper case.
+# The logger is programmed only with 64-byte data records (type 00), the vector table's (block
+# 03DF) once; every other record before the end record would be passed over, so an image
+# holding one would be programmed in part.
+function(check_data_record text line)
+    string(LENGTH "${text}" length)
+    if(NOT text MATCHES "^:40[0-9A-F][0-9A-F][0-9A-F][0-9A-F]00" OR NOT length EQUAL 139)
+        if(text STREQUAL ":00000001FF")
+            image_error(${line} "the end record stands before the last line; it must be the last")
+        endif()
+        image_error(${line} "\"${text}\" is not a data record (type 00) of 64 bytes, the only record the logger is programmed with")
+    endif()
+    if(text MATCHES "^:4003DF")
+        if(DEFINED vectorTableLine)
+            image_error(${line} "a second record for the vector table (block 03DF, first on line ${vectorTableLine})")
+        endif()
+        set(vectorTableLine ${line} PARENT_SCOPE)
+    endif()
+endfunction()
+
+# Programmed lines: every later line without "=", each an Intel-HEX record in upper case, all
+# but the last a data record.
 set(body "")
 set(lastLine -1)
 set(lastText "")
@@ -112,6 +132,9 @@ if(lastIndex GREATER_EQUAL 8)
         endif()
         if(NOT text MATCHES "^:([0-9A-F][0-9A-F])+$")
             image_error(${line} "\"${text}\" is not an Intel-HEX record in upper-case digits")
+        endif()
+        if(lastLine GREATER_EQUAL 0)
+            check_data_record("${lastText}" ${lastTextLine})
         endif()
         string(APPEND body "    \"${text}\",\n")
         math(EXPR lastLine "${lastLine} + 1")

@@ -9,6 +9,8 @@
 #include <system_error>
 #include <vector>
 
+#include "link/hex_record.h"
+
 namespace pelion {
 
 namespace {
@@ -20,6 +22,11 @@ constexpr std::size_t cMAX_FILE_LINES = 200000;
 constexpr std::size_t cMAX_HEADER_LINE = 4096;
 
 constexpr std::string_view cBYTE_ORDER_MARK = "\xEF\xBB\xBF";
+
+constexpr std::uint8_t cDATA_RECORD_BYTES = 0x40;
+constexpr std::uint8_t cHEX_DATA = 0;
+constexpr std::uint8_t cHEX_END_OF_FILE = 1;
+constexpr std::uint16_t cVECTOR_TABLE_BLOCK = 0x03DF;
 
 enum class TValueKind { Bootloader, Integer, Date };
 
@@ -180,6 +187,50 @@ std::string readWholeFile(const std::string& sFile) {
     return content;
 }
 
+// A programmed line with the number (1-based) of the file line it came from.
+struct TNumberedLine {
+    int number;
+    std::string text;
+};
+
+std::string hexByte(std::uint8_t b) {
+    return {nibbleToHex(b >> 4), nibbleToHex(b)};
+}
+
+// The update procedure sends only 64-byte data records (type 0) and passes over every other
+// record; of several records for the vector table it programs only the last; the last line
+// must be the end record. A file whose records would be passed over would be programmed in
+// part and still end as a success, so it is refused here, at the first line the logger would
+// not be given. The last line is left to the procedure, which refuses a wrong one before it
+// sends anything.
+void checkRecords(const std::vector<TNumberedLine>& lines) {
+    int vectorTableLine = 0;
+    for (std::size_t n = 0; n + 1 < lines.size(); ++n) {
+        const TNumberedLine& line = lines[n];
+        sHexLine = line.text;
+        if (!lineToRecord())
+            fail(line.number, shownText(line.text) +
+                                  " is not an Intel-HEX record in upper-case digits with a right "
+                                  "checksum; the logger cannot be sent it");
+        const std::uint8_t count = HexRecord[0];
+        const std::uint8_t type = HexRecord[3];
+        if (type == cHEX_END_OF_FILE)
+            fail(line.number, "the end record stands before the last line; it must be the last");
+        if (count != cDATA_RECORD_BYTES || type != cHEX_DATA)
+            fail(line.number, "a record of type " + hexByte(type) + " with " +
+                                  std::to_string(count) +
+                                  " data bytes; the logger is programmed only with data records "
+                                  "(type 00) of 64 bytes, so it would be left out");
+        if (bytesToWord(HexRecord[1], HexRecord[2]) != cVECTOR_TABLE_BLOCK)
+            continue;
+        if (vectorTableLine != 0)
+            fail(line.number, "a second record for the vector table (block 03DF, first on line " +
+                                  std::to_string(vectorTableLine) +
+                                  "); the logger would be given only one of them");
+        vectorTableLine = line.number;
+    }
+}
+
 // All lines of the text, each without its end; a final line end adds no empty line.
 std::vector<std::string> splitLines(std::string_view text) {
     std::vector<std::string> lines;
@@ -199,6 +250,16 @@ std::vector<std::string> splitLines(std::string_view text) {
         start = end + 1;
     }
     return lines;
+}
+
+// Every line that holds no "=" is programmed; the header and comment lines hold one.
+std::vector<TNumberedLine> programmedLines(std::vector<std::string> fileLines) {
+    std::vector<TNumberedLine> programmed;
+    for (std::size_t i = 0; i < fileLines.size(); ++i) {
+        if (fileLines[i].find('=') == std::string::npos)
+            programmed.push_back({static_cast<int>(i) + 1, std::move(fileLines[i])});
+    }
+    return programmed;
 }
 
 }  // namespace
@@ -232,9 +293,11 @@ bool loadFirmwareFile(const std::string& sFile, std::string* reason) {
         std::string_view text = content;
         if (text.starts_with(cBYTE_ORDER_MARK))
             text.remove_prefix(cBYTE_ORDER_MARK.size());
-        std::vector<std::string> lines = splitLines(text);
-        std::erase_if(lines,
-                      [](const std::string& line) { return line.find('=') != std::string::npos; });
+        std::vector<TNumberedLine> programmed = programmedLines(splitLines(text));
+        checkRecords(programmed);
+        std::vector<std::string> lines;
+        for (TNumberedLine& line : programmed)
+            lines.push_back(std::move(line.text));
         FirmwareLines = std::move(lines);
     } catch (const std::exception& e) {
         // Image 0 is gone now; a run must not go on naming it.

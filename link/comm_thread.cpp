@@ -61,21 +61,45 @@ TCommThread::~TCommThread() {
 
 void TCommThread::Create(TCommThreadClass workerClass, NotificationTargetPtr hWindow, TCmd cmd,
                          std::string sPort) {
-    std::unique_ptr<TCommThread> worker = workerClass(std::move(hWindow), cmd, std::move(sPort));
-    WorkerCount& count = workerCount();
-    {
-        std::lock_guard lock(count.mutex);
-        ++count.running;
+    // A worker that cannot be built or whose thread cannot be started (no memory, the
+    // system's thread limit) ends its run as any failed run ends: with one outcome posted,
+    // so the front end becomes idle again and shows the failure.
+    try {
+        startWorker(workerClass(hWindow, cmd, std::move(sPort)));
+    } catch (...) {
+        try {
+            if (hWindow) {
+                hWindow->post(cNT_ABORTED, 0);
+            }
+        } catch (...) {
+            // A front end that cannot take the outcome cannot be told anything else either.
+        }
     }
-    std::thread([worker = std::move(worker), &count]() mutable {
-        worker->Execute();
-        worker.reset();
+}
+
+void TCommThread::startWorker(std::unique_ptr<TCommThread> worker) {
+    WorkerCount& count = workerCount();
+    const auto uncount = [&count] {
         {
             std::lock_guard lock(count.mutex);
             --count.running;
         }
         count.changed.notify_all();
-    }).detach();
+    };
+    {
+        std::lock_guard lock(count.mutex);
+        ++count.running;
+    }
+    try {
+        std::thread([worker = std::move(worker), uncount]() mutable {
+            worker->Execute();
+            worker.reset();
+            uncount();
+        }).detach();
+    } catch (...) {
+        uncount();  // the worker was freed with the thread that never ran
+        throw;
+    }
 }
 
 bool TCommThread::waitForWorkers(std::chrono::milliseconds timeout) {

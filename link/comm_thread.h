@@ -47,7 +47,8 @@ public:
     TCommThread& operator=(const TCommThread&) = delete;
 
     // Builds a worker of the given class and starts its run on a thread of its own. Nobody
-    // owns the worker afterwards: it frees itself when the run ends.
+    // owns the worker afterwards: it frees itself when the run ends. Never throws: a worker
+    // that cannot be built or started posts cNT_ABORTED (0) to `hWindow` instead.
     static void Create(TCommThreadClass workerClass, NotificationTargetPtr hWindow, TCmd cmd,
                        std::string sPort);
     // For the end of the program: waits until no worker is left, at most `timeout`.
@@ -89,6 +90,8 @@ protected:
     std::int32_t FnProgres = 0;
 
 private:
+    // Counts the worker and runs it on a detached thread; throws when no thread can be had.
+    static void startWorker(std::unique_ptr<TCommThread> worker);
     bool exchangeOnce(bool bAnswer);
     bool lineOnce(const std::string& sLine, std::uint8_t n);
     void clearAndPurge();

@@ -6,6 +6,7 @@
 
 #include "link/eorvo.h"
 #include "link/hex_record.h"
+#include "update/application_facts.h"
 #include "update/options.h"
 
 namespace pelion {
@@ -55,6 +56,12 @@ IdentityAnswer TPelionCommThread::identify(LoggerIdentity& logger) {
         post(cNT_VERSION, answer.version);
         if (isBootloaderClass(answer.cls)) {
             logger.blVersion = answer.version;
+            if (attempt == 1) {
+                // A repeat of the run that jumped: what that run read still holds.
+                const ApplicationFacts facts = rememberedApplicationFacts();
+                logger.appVersion = facts.appVersion;
+                logger.serialNumber = facts.serialNumber;
+            }
             return answer;
         }
         // After the jump only a bootloader may answer; before it, only the application unless
@@ -65,6 +72,7 @@ IdentityAnswer TPelionCommThread::identify(LoggerIdentity& logger) {
         if (answer.cls == cCLASS_APPLICATION) {
             logger.appVersion = answer.version;
             logger.serialNumber = querySerialNumber();
+            rememberApplicationFacts({logger.appVersion, logger.serialNumber});
         }
         jumpToBootloader(answer.version);
         pause(cAFTER_JUMP);

@@ -70,6 +70,8 @@ const Case kCases[] = {
       "report: Repeat update because communication error!", "later: 1500 ms"}},
     {"RetryBeyondMaxRepeats", cNT_RETRY, tCMD0,
      aborted("Aborted because of a communication error after 0 repeats!"), 0},
+    {"ProgRepeatBeyondMaxRepeats", cNT_ABORTED, 44,
+     aborted("Aborted because of a programming error after 0 repeats!"), 0},
     {"Class", cNT_CLASS, 0x6601, {"report: Class 26113 [PelionB]"}},
     {"ClassUnknown", cNT_CLASS, 0x1234, {"report: Class 4660 [?]"}},
     {"Version618", cNT_VERSION, 0x0612, {"report: Version 6.18"}},

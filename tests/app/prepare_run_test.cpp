@@ -8,6 +8,7 @@
 #include "app/run_control.h"
 #include "firmware/catalogue.h"
 #include "tests/app/recording_view.h"
+#include "update/application_facts.h"
 
 namespace pelion {
 namespace {
@@ -38,6 +39,14 @@ TEST_F(PrepareRunTest, WithoutFileUsesTheEmbeddedImagesAndTakesThePort) {
     EXPECT_EQ(view.events, std::vector<std::string>{"clear"});
     EXPECT_EQ(ChosenImage.load(), -1);
     EXPECT_EQ(control.port(), "COM7");
+}
+
+// What the previous action read from a logger's application (a pinned logger, say) must not
+// steer the image choice for whatever logger the new action finds in its bootloader.
+TEST_F(PrepareRunTest, ForgetsWhatThePreviousActionReadFromTheApplication) {
+    rememberApplicationFacts({0x0588, 328300});
+    EXPECT_TRUE(control.PrepareRun());
+    EXPECT_EQ(rememberedApplicationFacts(), ApplicationFacts{});
 }
 
 TEST_F(PrepareRunTest, LoadedFileBecomesTheChosenImage) {

@@ -3,9 +3,16 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <memory>
+#include <new>
+#include <vector>
 
 #include "app/run_control.h"
 #include "firmware/catalogue.h"
@@ -27,6 +34,27 @@ public:
 protected:
     void runUpdate() override { throw EOrvo(cEX_RETRY); }
 };
+
+// A worker whose run ends as the script says, one entry per run: a communication error (30) or
+// a programming error (44). Past its end the script repeats its last entry.
+class ScriptedWorker : public TCommThread {
+public:
+    using TCommThread::TCommThread;
+
+    static inline std::vector<std::int32_t> script;
+    static inline std::atomic<std::size_t> runs{0};
+
+protected:
+    void runUpdate() override {
+        const std::size_t run = runs++;
+        throw EOrvo(script.at(std::min(run, script.size() - 1)));
+    }
+};
+
+// A worker class whose workers cannot even be built.
+std::unique_ptr<TCommThread> unbuildableWorker(NotificationTargetPtr, TCmd, std::string) {
+    throw std::bad_alloc();
+}
 
 // The far end of the port: a pseudo-terminal whose master side nobody answers from.
 class RepeatTest : public testing::Test {
@@ -165,6 +193,102 @@ TEST_F(RepeatTest, RepeatsCountAgainFromEveryPreparedRun) {
     EXPECT_EQ(count("result: Aborted because of a communication error after 0 repeats!"), 2u);
     ASSERT_EQ(view.outcomes.size(), 2u);
     EXPECT_EQ(view.outcomes[1].kind, RunOutcome::repeatsExhausted);
+}
+
+// Repeats after communication errors and after programming errors are counted apart, each
+// against the limit; a logger that never takes a record ends the run instead of repeating it
+// for ever.
+TEST_F(RepeatTest, MaxRepeatsBoundsEachKindOfRepeatOnItsOwn) {
+    WorkerClass = &makeWorker<ScriptedWorker>;
+    ScriptedWorker::script = {cEX_PROG_REPEAT, cEX_RETRY, cEX_PROG_REPEAT, cEX_RETRY,
+                              cEX_PROG_REPEAT};
+    ScriptedWorker::runs = 0;
+    control.setMaxRepeats(2);
+    ASSERT_TRUE(control.PrepareRun());
+    control.StartRun(tCMD0);
+    // Each scripted run posts its outcome alone; a run that repeats for ever stops the loop.
+    for (int note = 0; note < 50 && view.outcomes.empty(); ++note) {
+        if (!view.later.empty()) {
+            view.runLater();
+        }
+        const Notification n = next();
+        control.handleNotification(n.code, n.value);
+    }
+
+    ASSERT_EQ(view.outcomes.size(), 1u)
+        << "the run did not end after " << ScriptedWorker::runs << " runs";
+    EXPECT_EQ(view.outcomes[0].kind, RunOutcome::repeatsExhausted);
+    EXPECT_EQ(view.outcomes[0].abortCode, cEX_PROG_REPEAT);
+    EXPECT_EQ(ScriptedWorker::runs.load(), 5u);
+    EXPECT_EQ(count("report: Repeat because programming error!"), 2u);
+    EXPECT_EQ(count("report: Repeat update because communication error!"), 2u);
+    EXPECT_EQ(count("result: Aborted because of a programming error after 2 repeats!"), 1u);
+    EXPECT_FALSE(control.isRunning());
+}
+
+// A worker that cannot be started must not leave the front end in its running state for ever.
+TEST_F(RepeatTest, WorkerThatCannotBeBuiltEndsTheRunAsAFatalAbort) {
+    WorkerClass = &unbuildableWorker;
+    ASSERT_TRUE(control.PrepareRun());
+    EXPECT_NO_THROW(control.StartRun(tCMD0));
+    handleUntilQuiet();
+    ASSERT_EQ(view.outcomes.size(), 1u);
+    EXPECT_EQ(view.outcomes[0].kind, RunOutcome::aborted);
+    EXPECT_EQ(count("result: Fatal Exception has occurred!"), 1u);
+    EXPECT_EQ(count("controls: idle"), 1u);
+    EXPECT_FALSE(control.isRunning());
+}
+
+// In a child process that may start no thread (root ignores the limit, so the child gives up
+// root first). Exit status 0 when the run ended as a fatal abort, idle, with no worker left
+// counted; 1 to 4 name what went wrong; 77 when the limit could not be set.
+int startRunWithoutThreads(const std::string& port) {
+    if (getuid() == 0 && setuid(65534) != 0) {
+        return 77;
+    }
+    const rlimit none{0, 0};
+    if (setrlimit(RLIMIT_NPROC, &none) != 0) {
+        return 77;
+    }
+    test::RecordingView view;
+    view.port = port;
+    auto queue = std::make_shared<NotificationQueue>();
+    RunControl control(view, queue);
+    control.PrepareRun();
+    try {
+        control.StartRun(tCMD0);
+    } catch (...) {
+        return 1;
+    }
+    const auto n = queue->takeFor(10s);
+    if (!n || *n != Notification{cNT_ABORTED, 0}) {
+        return 2;
+    }
+    control.handleNotification(n->code, n->value);
+    if (control.isRunning() || view.outcomes.size() != 1) {
+        return 3;
+    }
+    return TCommThread::waitForWorkers(0ms) ? 0 : 4;
+}
+
+TEST_F(RepeatTest, WorkerWhoseThreadCannotStartEndsTheRunAsAFatalAbort) {
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "ThreadSanitizer stops a forked child that starts a thread";
+#endif
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        _exit(startRunWithoutThreads(view.port));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child was killed by signal " << WTERMSIG(status);
+    if (WEXITSTATUS(status) == 77) {
+        GTEST_SKIP() << "the thread limit could not be set";
+    }
+    EXPECT_EQ(WEXITSTATUS(status), 0)
+        << "1: the error escaped StartRun, 2: no abort was posted, 3: the run did not end, "
+           "4: the worker that never started is still counted";
 }
 
 }  // namespace

@@ -166,6 +166,26 @@ TEST_F(PelionUpdate, FirmwareFileThatFailsToLoadSendsNothing) {
     EXPECT_TRUE(logger.received().empty());
 }
 
+// Records the logger would not be programmed with (here eight 16-byte records) would leave it
+// programmed in part under a success verdict; such a file is refused before the port opens.
+TEST_F(PelionUpdate, FirmwareFileOfShortRecordsIsRefusedBeforeAnythingIsSent) {
+    grantInternalMode();
+    std::string text =
+        "bootloader=3\nbootloader version=0\nclass=26113\nversionH=6\nversionL=2\n"
+        "platform=24\nprint=49\ndate=13.10.2022 13:42:00\n";
+    for (int n = 0; n < 8; ++n) {
+        text +=
+            ":10000000000000000000000000000000000000" + std::string(n % 2 ? "01EF" : "00F0") + "\n";
+    }
+    const std::string file = writeFile("short.txt", text + ":00000001FF\n");
+    sim::SimulatedLogger logger(loggerOf601());
+    EXPECT_EQ(run({"--file", file, "--port", logger.portPath(), "f:+"}), 2) << out();
+    EXPECT_NE(err().find("line 9: a record of type 00 with 16 data bytes"), std::string::npos)
+        << err();
+    EXPECT_EQ(out(), "");
+    EXPECT_TRUE(logger.received().empty());
+}
+
 TEST_F(PelionUpdate, CtrlCDuringProgrammingCancels) {
     sim::LoggerConfig config = loggerOf601();
     config.paced = true;  // programming takes long enough to be interrupted
@@ -188,6 +208,66 @@ TEST_F(PelionUpdate, StopsAfterMaxRepeats) {
         lastLine().ends_with(" -> Aborted because of a communication error after 1 repeats!"))
         << lastLine();
 }
+
+// A wrong echo restarts the run; --max-repeats bounds those restarts too.
+TEST_F(PelionUpdate, MaxRepeatsBoundsTheRepeatsAfterAProgrammingError) {
+    {
+        sim::SimulatedLogger logger(loggerOf601());
+        logger.wrongEchoAtDataLine(3);
+        EXPECT_EQ(run({"--port", logger.portPath(), "--yes", "--max-repeats", "0"}), 44) << err();
+        EXPECT_TRUE(
+            lastLine().ends_with(" -> Aborted because of a programming error after 0 repeats!"))
+            << lastLine();
+        EXPECT_EQ(out().find("Repeat because programming error!"), std::string::npos);
+        EXPECT_FALSE(logger.vectorTableWritten());
+    }
+    sim::SimulatedLogger logger(loggerOf601());
+    logger.wrongEchoAtDataLine(3);
+    EXPECT_EQ(run({"--port", logger.portPath(), "--yes", "--max-repeats", "1"}), 0) << err();
+    EXPECT_NE(out().find(" -> Repeat because programming error!\n"), std::string::npos);
+    EXPECT_TRUE(logger.flashEquals(imageLines(11)));
+}
+
+// A pinned logger running 5.136 keeps 5.136 although the repeat finds it in its bootloader,
+// where its serial number cannot be read.
+class PinnedLoggerRepeat : public PelionUpdate, public testing::WithParamInterface<const char*> {};
+
+TEST_P(PinnedLoggerRepeat, IsProgrammedWithItsPinnedImageAgain) {
+    sim::LoggerConfig config;
+    config.appVersion = 0x0588;  // 5.136
+    config.serialNumber = 328300;
+    config.platform = config.upidPlatform = 12;
+    config.print = config.upidPrint = 30;
+    sim::SimulatedLogger logger(config);
+    const std::string repeat = GetParam();
+    if (repeat == "wrong echo") {
+        logger.wrongEchoAtDataLine(3);
+    } else {
+        logger.powerCutAtDataLine(3);
+    }
+    tool_ = start({"--port", logger.portPath(), "--yes"});
+    if (repeat == "power cut") {
+        ASSERT_TRUE(tool_->waitForOutput(" -> Repeat update because communication error!", 120s))
+            << tool_->out() << tool_->err();
+        logger.restart();
+    }
+    EXPECT_EQ(tool_->finish(), 0) << err();
+    EXPECT_NE(
+        out().find(repeat == "wrong echo" ? " -> Repeat because programming error!\n"
+                                          : " -> Repeat update because communication error!\n"),
+        std::string::npos)
+        << out();
+    EXPECT_TRUE(lastLine().ends_with(" -> Update PelionB V5.136 succesfully completed."))
+        << lastLine();
+    EXPECT_TRUE(logger.flashEquals(imageLines(8)));
+    EXPECT_TRUE(logger.vectorTableWritten());
+}
+
+INSTANTIATE_TEST_SUITE_P(Repeats, PinnedLoggerRepeat, testing::Values("wrong echo", "power cut"),
+                         [](const auto& info) {
+                             return std::string(info.param) == "wrong echo" ? "AfterWrongEcho"
+                                                                            : "AfterPowerCut";
+                         });
 
 TEST_F(PelionUpdate, PortThatDoesNotOpenIsNamed) {
     EXPECT_EQ(run({"--port", "/dev/no-such-logger", "--yes"}), 10);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <filesystem>
 #include <sstream>
 
 #include "tests/firmware/firmware_files.h"
@@ -23,6 +25,28 @@ std::string headerWithLine(int number, const std::string& replacement) {
     std::string text, line;
     for (int n = 1; std::getline(in, line); ++n)
         text += (n == number ? replacement : line) + "\n";
+    return text;
+}
+
+// Line `n` of embedded image 11, and the image's vector-table record.
+std::string line11(int n) {
+    ChosenImage = 11;
+    std::string line = getChosenLine(n);
+    ChosenImage = -1;
+    return line;
+}
+
+std::string vectorTable11() {
+    for (int n = 0;; ++n) {
+        const std::string line = line11(n);
+        if (line.substr(3, 4) == "03DF")
+            return line;
+    }
+}
+
+std::string lowerCase(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
 
@@ -161,12 +185,19 @@ TEST_F(FirmwareFile, LoadCases) {
         const char* name;
         std::string content;
         bool ok;
-        const char* reason;  // for a failure: the whole message
+        std::string reason;  // for a failure: the whole message
         std::vector<std::string> lines;
         TBl3FileHeader header;
     };
     const std::string h = cHeader11;
     const std::vector<std::string> eof = {":00000001FF"};
+    const std::string d0 = line11(0), d1 = line11(1), vt = vectorTable11();
+    const std::string leftOut =
+        " data bytes; the logger is programmed only with data records (type 00) of 64 bytes, so "
+        "it would be left out";
+    const std::string notARecord =
+        " is not an Intel-HEX record in upper-case digits with a right checksum; the logger "
+        "cannot be sent it";
     const Case cases[] = {
         {"plain", h + ":00000001FF\n", true, "", eof, cExpected11},
         {"no final line end", h + ":00000001FF", true, "", eof, cExpected11},
@@ -208,11 +239,56 @@ TEST_F(FirmwareFile, LoadCases) {
          "",
          eof,
          {26113, 6, 2, 24, 49, "13.10.2022 13:42:00", 0xFFFF, 0}},
-        {"comment dropped, blank line kept",
-         h + ":0100000000FF\nnote=x\n\n:00000001FF\n",
+        {"comment dropped",
+         h + d0 + "\nnote=x\n" + d1 + "\n:00000001FF\n",
          true,
          "",
-         {":0100000000FF", "", ":00000001FF"},
+         {d0, d1, ":00000001FF"},
+         cExpected11},
+        // Lines before the last that the logger would not be programmed with.
+        {"16-byte record",
+         h + d0 + "\n:1000000000000000000000000000000000000000F0\n:00000001FF\n",
+         false,
+         "line 10: a record of type 00 with 16" + leftOut,
+         {},
+         {}},
+        {"address record",
+         h + ":020000040000FA\n" + d0 + "\n:00000001FF\n",
+         false,
+         "line 9: a record of type 04 with 2" + leftOut,
+         {},
+         {}},
+        {"end record before the end",
+         h + d0 + "\n:00000001FF\n" + d1 + "\n:00000001FF\n",
+         false,
+         "line 10: the end record stands before the last line; it must be the last",
+         {},
+         {}},
+        {"blank line after the end record",
+         h + d0 + "\n:00000001FF\n\n",
+         false,
+         "line 10: the end record stands before the last line; it must be the last",
+         {},
+         {}},
+        {"blank line", h + d0 + "\n\n:00000001FF\n", false, "line 10: \"\"" + notARecord, {}, {}},
+        {"lower case",
+         h + lowerCase(d0) + "\n:00000001FF\n",
+         false,
+         "line 9: \"" + lowerCase(d0.substr(0, 40)) + "...\"" + notARecord,
+         {},
+         {}},
+        {"two vector tables",
+         h + vt + "\nnote=x\n" + d0 + "\n" + vt + "\n:00000001FF\n",
+         false,
+         "line 12: a second record for the vector table (block 03DF, first on line 9); the logger "
+         "would be given only one of them",
+         {},
+         {}},
+        {"wrong last line left to the update",
+         h + d0 + "\n" + d1 + "\n",
+         true,
+         "",
+         {d0, d1},
          cExpected11},
         {"header only", h, true, "", {}, cExpected11},
         {"seven lines",
@@ -283,10 +359,33 @@ TEST_F(FirmwareFile, ImageElevenWrittenOutLoadsBackUnchanged) {
     }
 }
 
+// Every image built into the program can also be programmed as a firmware file.
+TEST_F(FirmwareFile, EveryEmbeddedImageFileLoadsWithTheEmbeddedLines) {
+    int loaded = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(PELION_IMAGES_DIR)) {
+        if (entry.path().extension() != ".txt")
+            continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        std::string reason;
+        ASSERT_TRUE(loadFirmwareFile(entry.path().string(), &reason)) << reason;
+        int image = 1;
+        while (image <= getFirmwareCount() && !(getFirmwareHeader(image) == FirmwareFileHeader))
+            ++image;
+        ASSERT_LE(image, getFirmwareCount()) << "no embedded image has this header";
+        std::vector<std::string> embedded;
+        ChosenImage = image;
+        for (int n = 0; n <= getChosenLastLine(); ++n)
+            embedded.push_back(getChosenLine(n));
+        EXPECT_EQ(FirmwareLines, embedded);
+        ++loaded;
+    }
+    EXPECT_EQ(loaded, getFirmwareCount());
+}
+
 TEST_F(FirmwareFile, SecondLoadReplacesTheFirst) {
     ASSERT_TRUE(load(imageFileText(1)));
-    ASSERT_TRUE(load(std::string(cHeader11) + ":0100000000FF\n:00000001FF\n"));
-    EXPECT_EQ(FirmwareLines, (std::vector<std::string>{":0100000000FF", ":00000001FF"}));
+    ASSERT_TRUE(load(std::string(cHeader11) + line11(0) + "\n:00000001FF\n"));
+    EXPECT_EQ(FirmwareLines, (std::vector<std::string>{line11(0), ":00000001FF"}));
     EXPECT_EQ(FirmwareFileHeader, cExpected11);
 }
 

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QSet>
 #include <QTest>
+#include <new>
 #include <thread>
 
 #include "app/ui_notification_target.h"
@@ -59,7 +60,8 @@ TEST_F(RunTest, WholeUpdateFromTheUpdateButtonToTheVerdict) {
     sim::SimulatedLogger logger(loggerOfImage11());
     GuiWindows& w = startAt(logger, Mode::normal);
     QSet<QString> titles;
-    QObject::connect(qApp, &QGuiApplication::applicationDisplayNameChanged,
+    QObject watching;  // ends the connection with the test, before `titles` goes
+    QObject::connect(qApp, &QGuiApplication::applicationDisplayNameChanged, &watching,
                      [&] { titles << QGuiApplication::applicationDisplayName(); });
 
     QuestionSeen question;
@@ -143,6 +145,24 @@ TEST_F(RunTest, RepeatCarriesACancelRequestOver) {
     const int restart = indexOf(start, repeat);
     ASSERT_GT(restart, repeat) << "the repeat did not start";
     EXPECT_EQ(indexOf(cCANCELLED, restart), lines.size() - 1);
+}
+
+// A worker that cannot be started ends the run in words, and the window takes input again.
+TEST_F(RunTest, WorkerThatCannotBeStartedEndsAsAFatalAbortAndTheWindowIsIdle) {
+    sim::SimulatedLogger logger(loggerOfImage11());
+    GuiWindows& w = startAt(logger, Mode::internal);
+    WorkerClass = [](NotificationTargetPtr, TCmd, std::string) -> std::unique_ptr<TCommThread> {
+        throw std::bad_alloc();
+    };
+
+    MessageSeen verdict;
+    bool idleWhileShown = false;
+    readNextMessage(w, verdict, [&] { idleWhileShown = showsIdle(w.frmMain); });
+    w.frmMain.btnProg->click();
+    ASSERT_TRUE(waitFor([&] { return verdict.shown; }));
+    EXPECT_EQ(verdict.text, "Fatal Exception has occurred!");
+    EXPECT_TRUE(idleWhileShown);
+    EXPECT_TRUE(logger.received().empty());
 }
 
 TEST_F(RunTest, CloseDuringARunAsksAndEndsOnlyOnYes) {

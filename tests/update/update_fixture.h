@@ -15,6 +15,7 @@
 #include "sim/simulated_logger.h"
 #include "tests/linkthread/worker_run.h"
 #include "tests/support/image_lines.h"
+#include "update/application_facts.h"
 #include "update/options.h"
 #include "update/pelion_comm_thread.h"
 
@@ -85,6 +86,7 @@ protected:
         ChosenImage = -1;
         FirmwareLines.clear();
         FirmwareFileHeader = {};
+        forgetApplicationFacts();
     }
 
     static Notes run(sim::SimulatedLogger& sim, HookedQueue::Hook hook = {}) {
