@@ -6,7 +6,7 @@
 #include <QTest>
 #include <thread>
 
-#include "app/ui_notification_target.h"
+#include "ui/ui_notification_target.h"
 #include "firmware/catalogue.h"
 #include "link/comm_thread.h"
 #include "link/notify.h"

@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "app/port_watch.h"
+#include "ui/port_watch.h"
 #include "app/run_control.h"
-#include "app/ui_notification_target.h"
+#include "ui/ui_notification_target.h"
 
 namespace pelion {
 
