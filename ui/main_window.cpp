@@ -8,7 +8,6 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
-#include <QWindow>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -59,7 +58,7 @@ TfrmMain::TfrmMain(const std::vector<std::string>& args)
       btnCancel(new QPushButton("Cancel", Panel1)),
       chkReadInfoOnly(new QCheckBox("Read info only", Panel1)),
       StatusBar1(new QStatusBar(this)),
-      StatusText(new QLabel(StatusBar1)),
+      StatusText(new ElidedLabel(StatusBar1)),
       menInfo(new QMenu(this)),
       menInfoFirmware(menInfo->addAction("Firmware")),
       menInfoFile(menInfo->addAction("File version")),
@@ -96,8 +95,6 @@ TfrmMain::TfrmMain(const std::vector<std::string>& args)
     setCentralWidget(Panel1);
     setStatusBar(StatusBar1);
     menuBar()->addMenu(menInfo);
-    // The window is as large as its panel, menu and status bar, and the user cannot resize it.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(btnProg, &QPushButton::clicked, this, &TfrmMain::btnProgClick);
     connect(btnFile, &QPushButton::clicked, this, &TfrmMain::btnFileClick);
@@ -135,8 +132,10 @@ void TfrmMain::FormCreate(const std::vector<std::string>& args) {
     applyCommandLineOptions(elements, internal);
 
     layOutButtons();
-    // Settles the window's fixed size now, so that the report window, created next, takes it.
+    // The window is as large as its menu, panel and status bar, once and for all, and the user
+    // cannot resize it. Settled now, so that the report window, created next, takes it.
     layout()->activate();
+    setFixedSize(sizeHint());
     fillPortList();
     setStatus(bClearsMeasurements ? "F" : "");
     runControl_.ResetControls();
@@ -369,13 +368,11 @@ int TfrmMain::progressBar() const {
     return ProgressBar1->value();
 }
 
-// The application title is what the task bar shows for the program. The window system appends
-// it to the main window's caption; setting the caption again makes it take the new title.
+// The application title is the program's own title beside the window captions ("42%" during a
+// run), which must stay as they are. On X11 it is the main window's icon name, which task bars
+// and pagers show for a window; Qt offers no task-bar text of its own on Windows.
 void TfrmMain::setApplicationTitle(const std::string& sTitle) {
-    QGuiApplication::setApplicationDisplayName(text(sTitle));
-    if (QWindow* window = windowHandle()) {
-        window->setTitle(window->title());
-    }
+    setWindowIconText(text(sTitle));
 }
 
 void TfrmMain::beep() {

@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "ui/frame_buttons.h"
 #include "ui/window_geometry.h"
 
 namespace pelion {
@@ -25,9 +26,11 @@ TfrmMessage::TfrmMessage(QWidget* mainWindow)
     Memo1->setReadOnly(true);
 
     Panel1->setFixedHeight(cBUTTON_BAR_HEIGHT);
-    Button1->setFixedWidth(cBUTTON_WIDTH);
+    // The button fills the bar's height at its left edge.
+    Button1->setFixedSize(cBUTTON_WIDTH, cBUTTON_BAR_HEIGHT);
     Button1->setDefault(true);
     auto* bar = new QHBoxLayout(Panel1);
+    bar->setContentsMargins(0, 0, 0, 0);
     bar->addWidget(Button1);
     bar->addStretch();
 
@@ -52,6 +55,11 @@ void TfrmMessage::showMsg(const QString& sMsg, int x, int y, int w, int h) {
 }
 
 void TfrmMessage::reject() {}
+
+void TfrmMessage::showEvent(QShowEvent* event) {
+    setFrameButtons(this, FrameButtons::none);
+    QDialog::showEvent(event);
+}
 
 void TfrmMessage::Button1Click() {
     accept();
