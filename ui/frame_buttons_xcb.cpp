@@ -18,10 +18,12 @@ namespace {
 // Field and bit values of the Motif hints, as window managers read them.
 constexpr std::uint32_t cMWM_HINTS_FUNCTIONS = 1u << 0;
 constexpr std::uint32_t cMWM_HINTS_DECORATIONS = 1u << 1;
+constexpr std::uint32_t cMWM_FUNC_RESIZE = 1u << 1;
 constexpr std::uint32_t cMWM_FUNC_MOVE = 1u << 2;
 constexpr std::uint32_t cMWM_FUNC_MINIMIZE = 1u << 3;
 constexpr std::uint32_t cMWM_FUNC_MAXIMIZE = 1u << 4;
 constexpr std::uint32_t cMWM_DECOR_BORDER = 1u << 1;
+constexpr std::uint32_t cMWM_DECOR_RESIZEH = 1u << 2;
 constexpr std::uint32_t cMWM_DECOR_TITLE = 1u << 3;
 constexpr std::uint32_t cMWM_DECOR_MINIMIZE = 1u << 5;
 constexpr std::uint32_t cMWM_DECOR_MAXIMIZE = 1u << 6;
@@ -31,15 +33,16 @@ struct MotifHints {
     std::uint32_t decorations;
 };
 
-// Neither window may be resized or closed from its frame.
+// Neither window offers to close. The message window has a fixed dialog border; the report
+// window a sizeable one (window managers offer no maximise for a window they may not resize).
 MotifHints hintsFor(FrameButtons buttons) {
     switch (buttons) {
         case FrameButtons::none:
             return {cMWM_FUNC_MOVE, cMWM_DECOR_BORDER | cMWM_DECOR_TITLE};
         case FrameButtons::minimiseAndMaximise:
-            return {
-                cMWM_FUNC_MOVE | cMWM_FUNC_MINIMIZE | cMWM_FUNC_MAXIMIZE,
-                cMWM_DECOR_BORDER | cMWM_DECOR_TITLE | cMWM_DECOR_MINIMIZE | cMWM_DECOR_MAXIMIZE};
+            return {cMWM_FUNC_MOVE | cMWM_FUNC_RESIZE | cMWM_FUNC_MINIMIZE | cMWM_FUNC_MAXIMIZE,
+                    cMWM_DECOR_BORDER | cMWM_DECOR_RESIZEH | cMWM_DECOR_TITLE |
+                        cMWM_DECOR_MINIMIZE | cMWM_DECOR_MAXIMIZE};
     }
     return {};
 }

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -325,11 +326,23 @@ void TfrmMain::WMMove() {
 void TfrmMain::showEvent(QShowEvent* event) {
     if (!shownOnce_) {
         shownOnce_ = true;
+        windowHandle()->installEventFilter(this);
         const QRect available = screen()->availableGeometry();
         const QRect outer = frameGeometry();
         move(available.center() - QPoint(outer.width() / 2, outer.height() / 2));
     }
     QMainWindow::showEvent(event);
+}
+
+// The window system tells the size of the main window's frame by the time the window is first
+// exposed; the report window, shown at the first idle moment, may have been docked before.
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (!exposedOnce_ && watched == windowHandle() && event->type() == QEvent::Expose &&
+        windowHandle()->isExposed()) {
+        exposedOnce_ = true;
+        WMMove();
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TfrmMain::addReport(const std::string& sLine) {

@@ -79,6 +79,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -111,6 +112,7 @@ private:
     QPointer<TfrmMessage> frmMessage_;
     bool waitCursor_ = false;
     bool shownOnce_ = false;
+    bool exposedOnce_ = false;
     bool closing_ = false;
 };
 

@@ -24,6 +24,9 @@ TfrmMessage::TfrmMessage(QWidget* mainWindow)
     setFont(QFont("Tahoma"));
     setModal(true);
     Memo1->setReadOnly(true);
+    // The text box takes what the designed client height leaves above the button bar; its own
+    // minimum would make the window taller once shown, after it was placed.
+    Memo1->setMinimumHeight(cCLIENT_SIZE.height() - cBUTTON_BAR_HEIGHT);
 
     Panel1->setFixedHeight(cBUTTON_BAR_HEIGHT);
     // The button fills the bar's height at its left edge.
