@@ -16,6 +16,7 @@ namespace {
 
 constexpr auto cSTART_BOUND = std::chrono::seconds(60);
 constexpr auto cPOLL = std::chrono::milliseconds(20);
+constexpr int cSTART_ATTEMPTS = 5;
 
 pid_t spawn(const char* program, char* const argv[], const std::string& display, int keepFd) {
     const pid_t pid = fork();
@@ -76,10 +77,27 @@ void stop(pid_t pid) {
 
 }  // namespace
 
+// Two servers started at the same moment may pick the same display; the one that loses
+// reports it all the same, and the window manager then finds no server there. Another try
+// picks another display.
 DesktopSession::DesktopSession() {
+    std::string reason;
+    for (int attempt = 0; attempt < cSTART_ATTEMPTS; ++attempt) {
+        reason = tryStart();
+        if (reason.empty()) {
+            return;
+        }
+        stop(windowManager_);
+        stop(server_);
+        windowManager_ = server_ = -1;
+    }
+    throw std::runtime_error(reason);
+}
+
+std::string DesktopSession::tryStart() {
     int pipeFds[2];
     if (pipe(pipeFds) != 0) {
-        throw std::runtime_error("no pipe for Xvfb's display number");
+        return "no pipe for Xvfb's display number";
     }
     const std::string fd = std::to_string(pipeFds[1]);
     char* const serverArgs[] = {const_cast<char*>("Xvfb"),
@@ -96,8 +114,7 @@ DesktopSession::DesktopSession() {
     display_ = readDisplay(pipeFds[0]);
     close(pipeFds[0]);
     if (display_.empty()) {
-        stop(server_);
-        throw std::runtime_error("Xvfb did not start (./run test installs the package xvfb)");
+        return "Xvfb did not start (./run test installs the package xvfb)";
     }
 
     char* const managerArgs[] = {const_cast<char*>("openbox"), nullptr};
@@ -106,13 +123,12 @@ DesktopSession::DesktopSession() {
     while (!windowManagerRuns(display_)) {
         if (std::chrono::steady_clock::now() > deadline ||
             waitpid(windowManager_, nullptr, WNOHANG) != 0) {
-            stop(windowManager_);
-            stop(server_);
-            throw std::runtime_error(
-                "openbox did not start (./run test installs the package openbox)");
+            return "openbox did not start on " + display_ +
+                   " (./run test installs the package openbox)";
         }
         std::this_thread::sleep_for(cPOLL);
     }
+    return {};
 }
 
 DesktopSession::~DesktopSession() {

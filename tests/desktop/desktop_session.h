@@ -20,6 +20,9 @@ public:
     const std::string& display() const { return display_; }
 
 private:
+    // Empty when both run, else what went wrong.
+    std::string tryStart();
+
     pid_t server_ = -1;
     pid_t windowManager_ = -1;
     std::string display_;
