@@ -4,7 +4,7 @@
 // showEvent), when the native window exists and the window manager has not framed it yet.
 #pragma once
 
-#include <QWidget>
+#include <QtGlobal>
 
 namespace pelion {
 
@@ -13,6 +13,7 @@ enum class FrameButtons {
     minimiseAndMaximise,  // minimise and maximise only; the frame offers no close
 };
 
-void setFrameButtons(QWidget* window, FrameButtons buttons);
+// `window` is the native window of a top-level widget (QWidget::winId()).
+void setFrameButtons(quintptr window, FrameButtons buttons);
 
 }  // namespace pelion

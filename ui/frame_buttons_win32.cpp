@@ -6,8 +6,8 @@
 
 namespace pelion {
 
-void setFrameButtons(QWidget* window, FrameButtons buttons) {
-    const auto hwnd = reinterpret_cast<HWND>(window->winId());
+void setFrameButtons(quintptr window, FrameButtons buttons) {
+    const auto hwnd = reinterpret_cast<HWND>(window);
     LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_STYLE);
     switch (buttons) {
         case FrameButtons::none:

@@ -58,7 +58,7 @@ xcb_atom_t atom(xcb_connection_t* connection, const char* name) {
 
 }  // namespace
 
-void setFrameButtons(QWidget* window, FrameButtons buttons) {
+void setFrameButtons(quintptr window, FrameButtons buttons) {
     // Other platforms (offscreen) may offer the X11 interface too, without an xcb connection.
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     if (QGuiApplication::platformName() != "xcb" || x11 == nullptr ||
@@ -74,9 +74,9 @@ void setFrameButtons(QWidget* window, FrameButtons buttons) {
     // flags, functions, decorations, input mode, status
     const std::array<std::uint32_t, 5> value{cMWM_HINTS_FUNCTIONS | cMWM_HINTS_DECORATIONS,
                                              hints.functions, hints.decorations, 0, 0};
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE,
-                        static_cast<xcb_window_t>(window->winId()), motifHints, motifHints, 32,
-                        static_cast<std::uint32_t>(value.size()), value.data());
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window),
+                        motifHints, motifHints, 32, static_cast<std::uint32_t>(value.size()),
+                        value.data());
     xcb_flush(connection);
 }
 

@@ -60,7 +60,7 @@ void TfrmMessage::showMsg(const QString& sMsg, int x, int y, int w, int h) {
 void TfrmMessage::reject() {}
 
 void TfrmMessage::showEvent(QShowEvent* event) {
-    setFrameButtons(this, FrameButtons::none);
+    setFrameButtons(winId(), FrameButtons::none);
     QDialog::showEvent(event);
 }
 

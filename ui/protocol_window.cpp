@@ -45,7 +45,7 @@ void TfrmProtocol::dockBelow(const QWidget* mainWindow) {
 
 // At creation the main window's frame was not known yet; it is when the report first shows.
 void TfrmProtocol::showEvent(QShowEvent* event) {
-    setFrameButtons(this, FrameButtons::minimiseAndMaximise);
+    setFrameButtons(winId(), FrameButtons::minimiseAndMaximise);
     if (!shownOnce_) {
         shownOnce_ = true;
         dockBelow(parentWidget()->window());
