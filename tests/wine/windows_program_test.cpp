@@ -179,8 +179,8 @@ class InternalModeGate : public WindowsProgram, public testing::WithParamInterfa
 TEST_P(InternalModeGate, DecidesOverReadInfoOnly) {
     const GateCase& c = GetParam();
     if (c.intern) {
-        ASSERT_TRUE(
-            wine_.reg({"add", cGATE_KEY, "/v", "intern", "/t", "REG_DWORD", "/d", *c.intern, "/f"}));
+        ASSERT_TRUE(wine_.reg(
+            {"add", cGATE_KEY, "/v", "intern", "/t", "REG_DWORD", "/d", *c.intern, "/f"}));
     }
     sim::SimulatedLogger logger(loggerOf601());
     attach(logger);
@@ -209,8 +209,8 @@ INSTANTIATE_TEST_SUITE_P(Registry, InternalModeGate,
 TEST_F(WindowsProgram, ListsOnlyTheVirtualComPortsOfTheSerialDeviceMap) {
     ASSERT_TRUE(wine_.reg(
         {"add", cSERIAL_DEVICE_MAP, "/v", "\\Device\\VCP0", "/t", "REG_SZ", "/d", "COM33", "/f"}));
-    ASSERT_TRUE(wine_.reg(
-        {"add", cSERIAL_DEVICE_MAP, "/v", "\\Device\\Serial7", "/t", "REG_SZ", "/d", "COM9", "/f"}));
+    ASSERT_TRUE(wine_.reg({"add", cSERIAL_DEVICE_MAP, "/v", "\\Device\\Serial7", "/t", "REG_SZ",
+                           "/d", "COM9", "/f"}));
     EXPECT_EQ(run({"--list-ports"}), 0) << err();
     EXPECT_EQ(linesOf(out()), std::vector<std::string>{"COM33"});
 }
