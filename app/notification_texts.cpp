@@ -48,7 +48,7 @@ struct NotificationEntry {
     NotificationText (*show)(std::int32_t value);
 };
 
-constexpr std::array cNotifications{
+constexpr std::array cNOTIFICATIONS{
     NotificationEntry{cNT_PROG_ERROR_LINE,
                       [](std::int32_t v) {
                           return reportAndStatus(
@@ -113,7 +113,7 @@ struct AbortEntry {
     const char* text;
 };
 
-constexpr std::array cAborts{
+constexpr std::array cABORTS{
     AbortEntry{cEX_PORT_NOT_READY, AbortShows::verdict, nullptr},  // names the port
     AbortEntry{cEX_PORT_IO, AbortShows::verdict,
                "Aborted because error when reading/writing to serial port!"},
@@ -135,7 +135,7 @@ constexpr std::array cAborts{
 }  // namespace
 
 NotificationText notificationText(std::uint32_t code, std::int32_t value) {
-    for (const NotificationEntry& entry : cNotifications) {
+    for (const NotificationEntry& entry : cNOTIFICATIONS) {
         if (entry.code == code) {
             return entry.show(value);
         }
@@ -144,7 +144,7 @@ NotificationText notificationText(std::uint32_t code, std::int32_t value) {
 }
 
 AbortText abortText(std::int32_t code, const std::string& portField) {
-    for (const AbortEntry& entry : cAborts) {
+    for (const AbortEntry& entry : cABORTS) {
         if (entry.code == code) {
             std::string text =
                 entry.text ? entry.text

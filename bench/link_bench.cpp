@@ -28,7 +28,7 @@ protected:
         }
         for (auto _ : state_) {
             if (dataLines_) {
-                sendLine(kDataLine, 0x40, true);
+                sendLine(cDATA_LINE, 0x40, true);
             } else {
                 sendCommand(true, 1, 0, 0, 0, 0, 0, 0);
             }
@@ -47,7 +47,7 @@ private:
         sendLine(sHexLine, 1, true);
     }
 
-    static inline const std::string kDataLine =
+    static inline const std::string cDATA_LINE =
         ":40124000" + std::string(128, 'A') + std::string("EE");
 
     benchmark::State& state_;

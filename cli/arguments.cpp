@@ -24,7 +24,7 @@ std::optional<int> count(const std::string& text) {
     return n;
 }
 
-const std::array cOptions{
+const std::array cOPTIONS{
     OptionSpec{"--port", Takes::value, [](Arguments& a, const std::string& v) { a.port = v; }},
     OptionSpec{"--file", Takes::value, [](Arguments& a, const std::string& v) { a.file = v; }},
     OptionSpec{"--file-version", Takes::value,
@@ -48,7 +48,7 @@ const std::array cOptions{
 };
 
 const OptionSpec* findOption(const std::string& name) {
-    for (const OptionSpec& option : cOptions) {
+    for (const OptionSpec& option : cOPTIONS) {
         if (name == option.name) {
             return &option;
         }

@@ -53,7 +53,7 @@ bool embeddedData(const TEmbeddedImage& image, int selector, int line, std::stri
 }  // namespace
 
 int getFirmwareCount() {
-    return cEmbeddedImageCount;
+    return cEMBEDDED_IMAGE_COUNT;
 }
 
 bool getFirmwareData(int image, int selector, int line, std::string& text, int& lastLine,
@@ -65,9 +65,9 @@ bool getFirmwareData(int image, int selector, int line, std::string& text, int& 
     text.clear();
     if (image == 0)
         return loadedFileData(selector, line, text, lastLine, header);
-    if (image < 1 || image > cEmbeddedImageCount)
+    if (image < 1 || image > cEMBEDDED_IMAGE_COUNT)
         return false;
-    return embeddedData(*cEmbeddedImages[image - 1], selector, line, text, lastLine, header);
+    return embeddedData(*cEMBEDDED_IMAGES[image - 1], selector, line, text, lastLine, header);
 }
 
 TBl3FileHeader getFirmwareHeader(int image) {

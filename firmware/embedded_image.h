@@ -33,7 +33,7 @@ struct TEmbeddedImage {
 };
 
 // The embedded images in catalogue order: entry 0 is image 1.
-extern const TEmbeddedImage* const cEmbeddedImages[];
-extern const int cEmbeddedImageCount;
+extern const TEmbeddedImage* const cEMBEDDED_IMAGES[];
+extern const int cEMBEDDED_IMAGE_COUNT;
 
 }  // namespace pelion

@@ -36,7 +36,7 @@ struct THeaderLine {
     std::uint16_t TBl3FileHeader::*field;  // unused for the date
 };
 
-constexpr THeaderLine cHeaderLines[] = {
+constexpr THeaderLine cHEADER_LINES[] = {
     {"bootloader", TValueKind::Bootloader, &TBl3FileHeader::orvo_bl},
     {"bootloader version", TValueKind::Integer, &TBl3FileHeader::orvo_bl_ver},
     {"class", TValueKind::Integer, &TBl3FileHeader::orvo_class},
@@ -50,15 +50,15 @@ constexpr THeaderLine cHeaderLines[] = {
 // The text of a line as a message can show it: quoted, shortened, odd bytes as \xNN.
 std::string shownText(std::string_view text) {
     constexpr std::size_t cSHOWN = 40;
-    static const char cDigits[] = "0123456789ABCDEF";
+    static const char cDIGITS[] = "0123456789ABCDEF";
     std::string out = "\"";
     for (unsigned char c : text.substr(0, cSHOWN)) {
         if (c >= 0x20 && c < 0x7F) {
             out += static_cast<char>(c);
         } else {
             out += "\\x";
-            out += cDigits[c >> 4];
-            out += cDigits[c & 0x0F];
+            out += cDIGITS[c >> 4];
+            out += cDIGITS[c & 0x0F];
         }
     }
     return out + (text.size() > cSHOWN ? "...\"" : "\"");
@@ -273,7 +273,7 @@ std::string getKeyValue(const std::string& line, const std::string& key) {
 
 void readFileHeader(std::istream& file, TBl3FileHeader& header) {
     int lineNumber = 0;
-    for (const THeaderLine& entry : cHeaderLines) {
+    for (const THeaderLine& entry : cHEADER_LINES) {
         ++lineNumber;
         bool pastEnd = false;
         std::string line = readHeaderLine(file, lineNumber, pastEnd);

@@ -23,7 +23,7 @@ struct TClassName {
     std::string_view bleName;
 };
 
-constexpr TClassName cClassNames[] = {
+constexpr TClassName cCLASS_NAMES[] = {
     {0x6590, "Prototype", {}, {}},
     {0x6601, "PelionB", {}, {}},
     {0x6602, "Pelion C2", {}, {}},
@@ -77,10 +77,10 @@ constexpr TClassName cClassNames[] = {
 };
 
 // The print codes of the radio boards that pick a variant class's WLAN or BLE name.
-constexpr std::uint16_t cWlanPrints[] = {38, 47};
-constexpr std::uint16_t cBlePrints[] = {39, 48};
+constexpr std::uint16_t cWLAN_PRINTS[] = {38, 47};
+constexpr std::uint16_t cBLE_PRINTS[] = {39, 48};
 
-constexpr TCodeName cPlatformNames[] = {
+constexpr TCodeName cPLATFORM_NAMES[] = {
     {0, "F1612 A"},         {1, "F1612 B"},    {2, "F2617 B"},   {3, "F1611 SD"}, {4, "F1611 B"},
     {5, "F1610 B"},         {6, "F1611 C"},    {7, "F2617 C"},   {8, "F5528 A"},  {9, "F1611 D"},
     {10, "F2274 A"},        {11, "F5340 SD"},  {12, "F5328 A"},  {13, "F5419 A"}, {14, "F5438 A"},
@@ -89,7 +89,7 @@ constexpr TCodeName cPlatformNames[] = {
     {0xFFFE, "F1611 C-SP"},
 };
 
-constexpr TCodeName cPrintNames[] = {
+constexpr TCodeName cPRINT_NAMES[] = {
     {0, "A0"},
     {1, "A1"},
     {2, "A2"},
@@ -146,7 +146,7 @@ struct TUpidAddress {
     std::uint32_t address;
 };
 
-constexpr TUpidAddress cUpidAddresses[] = {
+constexpr TUpidAddress cUPID_ADDRESSES[] = {
     {1, 0x1000},  {2, 0x1000},  {4, 0x1000},      {5, 0x1000},  {6, 0x1000},  {7, 0x1000},
     {9, 0x1000},  {10, 0x1000}, {0xFFFE, 0x1000}, {8, 0x1900},  {11, 0x1900}, {12, 0x1800},
     {13, 0x1800}, {14, 0x1800}, {15, 0x1800},     {16, 0x1800}, {17, 0x1800}, {20, 0x1800},
@@ -168,9 +168,9 @@ bool contains(const std::uint16_t (&codes)[N], std::uint16_t code) {
 std::string_view variantName(const TClassName& entry, std::uint16_t print) {
     if (entry.wlanName.empty())
         return entry.name;
-    if (contains(cWlanPrints, print))
+    if (contains(cWLAN_PRINTS, print))
         return entry.wlanName;
-    if (contains(cBlePrints, print))
+    if (contains(cBLE_PRINTS, print))
         return entry.bleName;
     return entry.name;
 }
@@ -182,16 +182,16 @@ std::string nameOf(const TCodeName* entry) {
 }  // namespace
 
 std::string classToStr(std::uint16_t cls, std::uint16_t print) {
-    const TClassName* entry = findCode(cClassNames, cls);
+    const TClassName* entry = findCode(cCLASS_NAMES, cls);
     return std::string(entry ? variantName(*entry, print) : cUNKNOWN);
 }
 
 std::string platformToStr(std::uint16_t platform) {
-    return nameOf(findCode(cPlatformNames, platform));
+    return nameOf(findCode(cPLATFORM_NAMES, platform));
 }
 
 std::string printToStr(std::uint16_t print) {
-    return nameOf(findCode(cPrintNames, print));
+    return nameOf(findCode(cPRINT_NAMES, print));
 }
 
 std::uint16_t checkClass(std::uint16_t cls) {
@@ -207,7 +207,7 @@ std::uint16_t checkPrint(std::uint16_t print) {
 }
 
 std::uint32_t getUpidAddress(std::uint16_t platform) {
-    const TUpidAddress* entry = findCode(cUpidAddresses, platform);
+    const TUpidAddress* entry = findCode(cUPID_ADDRESSES, platform);
     return entry ? entry->address : 0;
 }
 

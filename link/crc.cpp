@@ -20,8 +20,8 @@ constexpr std::array<std::uint8_t, 256> makeCrc8Table() {
 }
 
 // The standard Dallas/Maxim table; it begins 00 5E BC E2 61 3F DD 83.
-constexpr auto kCrc8Table = makeCrc8Table();
-static_assert(kCrc8Table[1] == 0x5E && kCrc8Table[2] == 0xBC && kCrc8Table[7] == 0x83);
+constexpr auto cCRC8_TABLE = makeCrc8Table();
+static_assert(cCRC8_TABLE[1] == 0x5E && cCRC8_TABLE[2] == 0xBC && cCRC8_TABLE[7] == 0x83);
 
 }  // namespace
 
@@ -40,7 +40,7 @@ std::uint16_t calcCRC16(const std::uint8_t* p, std::uint16_t count) {
 std::uint8_t calcCRC8(const std::uint8_t* p, std::uint16_t count) {
     std::uint8_t crc = 0;
     for (std::uint16_t i = 0; i < count; ++i) {
-        crc = kCrc8Table[crc ^ p[i]];
+        crc = cCRC8_TABLE[crc ^ p[i]];
     }
     return crc;
 }

@@ -6,7 +6,7 @@ namespace pelion {
 
 namespace {
 
-constexpr std::string_view kVirtualComPortPrefix = "\\device\\vcp";
+constexpr std::string_view cVIRTUAL_COM_PORT_PREFIX = "\\device\\vcp";
 
 char asciiLower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -15,11 +15,11 @@ char asciiLower(char c) {
 }  // namespace
 
 bool isVirtualComPortName(std::string_view valueName) {
-    if (valueName.size() < kVirtualComPortPrefix.size()) {
+    if (valueName.size() < cVIRTUAL_COM_PORT_PREFIX.size()) {
         return false;
     }
-    for (std::size_t i = 0; i < kVirtualComPortPrefix.size(); ++i) {
-        if (asciiLower(valueName[i]) != kVirtualComPortPrefix[i]) {
+    for (std::size_t i = 0; i < cVIRTUAL_COM_PORT_PREFIX.size(); ++i) {
+        if (asciiLower(valueName[i]) != cVIRTUAL_COM_PORT_PREFIX[i]) {
             return false;
         }
     }

@@ -29,9 +29,9 @@ bool isUsbSerial(udev_device* tty) {
 // The name shown for a port: its device node below /dev as openComPort takes it ("ttyUSB0"),
 // so that the port that opens is the node udev named, whatever the kernel calls the device.
 std::string portName(const char* devnode) {
-    constexpr std::string_view kDev = "/dev/";
+    constexpr std::string_view cDEV = "/dev/";
     const std::string_view node = devnode;
-    return std::string(node.starts_with(kDev) ? node.substr(kDev.size()) : node);
+    return std::string(node.starts_with(cDEV) ? node.substr(cDEV.size()) : node);
 }
 
 }  // namespace

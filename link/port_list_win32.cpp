@@ -21,7 +21,7 @@ static_assert(cDBT_DEVICEARRIVAL == DBT_DEVICEARRIVAL &&
 
 namespace {
 
-constexpr DWORD kMaxValueNameChars = 16384;  // the registry's own limit, terminator included
+constexpr DWORD cMAX_VALUE_NAME_CHARS = 16384;  // the registry's own limit, terminator included
 
 std::string toUtf8(const std::wstring& text) {
     if (text.empty()) {
@@ -48,9 +48,9 @@ std::wstring fromUtf8(const std::string& text) {
 
 std::vector<std::string> valueNames(HKEY key) {
     std::vector<std::string> names;
-    std::wstring name(kMaxValueNameChars, L'\0');
+    std::wstring name(cMAX_VALUE_NAME_CHARS, L'\0');
     for (DWORD index = 0;; ++index) {
-        DWORD length = kMaxValueNameChars;
+        DWORD length = cMAX_VALUE_NAME_CHARS;
         if (RegEnumValueW(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
             ERROR_SUCCESS) {
             return names;

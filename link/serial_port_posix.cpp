@@ -24,13 +24,13 @@ struct BaudSpeed {
     speed_t speed;
 };
 
-constexpr BaudSpeed kBaudSpeeds[] = {
+constexpr BaudSpeed cBAUD_SPEEDS[] = {
     {1200, B1200},   {2400, B2400},   {4800, B4800},   {9600, B9600},
     {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
 };
 
 bool toSpeed(std::uint32_t baud, speed_t& speed) {
-    for (const auto& entry : kBaudSpeeds) {
+    for (const auto& entry : cBAUD_SPEEDS) {
         if (entry.baud == baud) {
             speed = entry.speed;
             return true;

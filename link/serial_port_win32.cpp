@@ -10,7 +10,7 @@ namespace pelion {
 
 namespace {
 
-constexpr DWORD kQueueBytes = 1000;
+constexpr DWORD cQUEUE_BYTES = 1000;
 
 HANDLE asHandle(ComPort hPort) {
     return reinterpret_cast<HANDLE>(hPort);
@@ -50,7 +50,7 @@ DCB lineSettings(std::uint32_t baudRate) {
 
 // A read of n bytes ends when they are all there or after n + 200 ms; a write of n bytes may
 // take n ms. Both then succeed with a short count.
-constexpr COMMTIMEOUTS kTimeouts{
+constexpr COMMTIMEOUTS cTIMEOUTS{
     .ReadIntervalTimeout = 0,
     .ReadTotalTimeoutMultiplier = 1,
     .ReadTotalTimeoutConstant = 200,
@@ -71,10 +71,10 @@ bool raiseDtr(HANDLE h) {
 
 bool configure(HANDLE h, std::uint32_t baudRate) {
     DCB dcb = lineSettings(baudRate);
-    COMMTIMEOUTS timeouts = kTimeouts;
+    COMMTIMEOUTS timeouts = cTIMEOUTS;
     // Line settings before the queue sizes; DTR is raised last and stays up while the port is
     // open, RTS stays low.
-    return SetCommState(h, &dcb) && SetupComm(h, kQueueBytes, kQueueBytes) &&
+    return SetCommState(h, &dcb) && SetupComm(h, cQUEUE_BYTES, cQUEUE_BYTES) &&
            SetCommTimeouts(h, &timeouts) && raiseDtr(h);
 }
 

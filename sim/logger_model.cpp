@@ -29,7 +29,7 @@ struct JumpForm {
     bool forNewApplications;  // version word 0x0600 or above
 };
 
-constexpr JumpForm kJumpForms[] = {
+constexpr JumpForm cJUMP_FORMS[] = {
     {5, {0x03, 0xA5, 0x5A, 0x00}, false},
     {2, {0x81, 0x00, 0xA5, 0x5A}, true},
 };
@@ -43,7 +43,7 @@ struct LineCommandCode {
     LineCommand command;
 };
 
-constexpr LineCommandCode kLineCommands[] = {
+constexpr LineCommandCode cLINE_COMMANDS[] = {
     {0x20, false, LineCommand::platform}, {0x30, false, LineCommand::updateId},
     {0x11, true, LineCommand::start},     {0x31, false, LineCommand::start},
     {0x13, true, LineCommand::end},       {0x33, false, LineCommand::end},
@@ -55,7 +55,7 @@ struct UpdateIdPlace {
     std::uint32_t address;
 };
 
-constexpr UpdateIdPlace kUpdateIdPlaces[] = {
+constexpr UpdateIdPlace cUPDATE_ID_PLACES[] = {
     {1, 0x1000},  {2, 0x1000},  {4, 0x1000},      {5, 0x1000},  {6, 0x1000},  {7, 0x1000},
     {9, 0x1000},  {10, 0x1000}, {0xFFFE, 0x1000}, {8, 0x1900},  {11, 0x1900}, {12, 0x1800},
     {13, 0x1800}, {14, 0x1800}, {15, 0x1800},     {16, 0x1800}, {17, 0x1800}, {20, 0x1800},
@@ -83,9 +83,9 @@ void spoilLineChecksum(Bytes& line) {
 // upper-case hex digit, so a line answer can never pass its record sum; in a frame the
 // checksum byte is noise as well.
 void garble(Bytes& answer) {
-    static constexpr std::uint8_t kNoise[] = {'g', 'a', 0xFF, 0x00, ' ', 'z', 'f'};
+    static constexpr std::uint8_t cNOISE[] = {'g', 'a', 0xFF, 0x00, ' ', 'z', 'f'};
     for (std::size_t k = 1; k < answer.size(); ++k) {
-        answer[k] = kNoise[k % sizeof kNoise];
+        answer[k] = cNOISE[k % sizeof cNOISE];
     }
 }
 
@@ -134,7 +134,7 @@ Bytes LoggerModel::onCommand(const Bytes& frame) {
                             static_cast<std::uint8_t>(sn >> 24), 0, 0});
     }
     const bool newApplication = config_.appVersion >= cNEW_JUMP_VERSION;
-    for (const auto& form : kJumpForms) {
+    for (const auto& form : cJUMP_FORMS) {
         if (code == form.code && form.forNewApplications == newApplication &&
             std::equal(form.params.begin(), form.params.end(), frame.begin() + 1)) {
             return onBootloaderJump();
@@ -174,9 +174,9 @@ Bytes LoggerModel::onLine(const Bytes& frame) {
 
 Bytes LoggerModel::onLineCommand(std::uint16_t address, std::uint8_t code) {
     const bool bl = generation() == Generation::bl;
-    const auto entry = std::find_if(std::begin(kLineCommands), std::end(kLineCommands),
+    const auto entry = std::find_if(std::begin(cLINE_COMMANDS), std::end(cLINE_COMMANDS),
                                     [&](const auto& c) { return c.code == code && c.forBl == bl; });
-    if (entry == std::end(kLineCommands)) {
+    if (entry == std::end(cLINE_COMMANDS)) {
         return {};
     }
     switch (entry->command) {
@@ -312,7 +312,7 @@ std::uint32_t LoggerModel::updateIdBlockAddress() const {
     if (config_.upidAddress) {
         return *config_.upidAddress;
     }
-    for (const auto& place : kUpdateIdPlaces) {
+    for (const auto& place : cUPDATE_ID_PLACES) {
         if (place.platform == config_.platform) {
             return place.address;
         }

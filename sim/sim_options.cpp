@@ -26,10 +26,10 @@ struct BootloaderName {
     std::uint16_t blClass;
 };
 
-constexpr BootloaderName kBootloaders[] = {{"bl", 0xC800}, {"bl2", 0xC801}, {"bl3", 0xC802}};
+constexpr BootloaderName cBOOTLOADERS[] = {{"bl", 0xC800}, {"bl2", 0xC801}, {"bl3", 0xC802}};
 
 bool setBootloader(SimSettings& s, std::string_view value) {
-    for (const auto& bl : kBootloaders) {
+    for (const auto& bl : cBOOTLOADERS) {
         if (value == bl.name) {
             s.config.blClass = bl.blClass;
             return true;
@@ -48,7 +48,7 @@ struct Option {
 };
 
 // clang-format off
-const Option kOptions[] = {
+const Option cOPTIONS[] = {
     {"--app-class", "N", "class the application answers with (0x6601)",
      [](SimSettings& s, std::string_view v) { return parseNumber(v, s.config.appClass); }},
     {"--app-version", "N", "application version word (0x0602); below 0x0600: old jump form",
@@ -124,7 +124,7 @@ bool parseOptions(int argc, const char* const* argv, SimSettings& settings, std:
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const Option* option = nullptr;
-        for (const auto& o : kOptions) {
+        for (const auto& o : cOPTIONS) {
             if (o.name == arg) {
                 option = &o;
             }
@@ -159,7 +159,7 @@ std::string usageText() {
         "With --expect-image the exit prints one line, e.g.\n"
         "  flash equals image.txt: yes, 522 records written, vector table written last: yes\n"
         "and the exit status is 0 only when the flash equals the image.\n\nOptions:\n";
-    for (const auto& o : kOptions) {
+    for (const auto& o : cOPTIONS) {
         std::string left = "  ";
         left += o.name;
         if (!o.argument.empty()) {

@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "ui/frame_buttons.h"
 #include "ui/window_geometry.h"
 
 namespace pelion {
@@ -23,11 +24,16 @@ TfrmMessage::TfrmMessage(QWidget* mainWindow)
     setFont(QFont("Tahoma"));
     setModal(true);
     Memo1->setReadOnly(true);
+    // The text box takes what the designed client height leaves above the button bar; its own
+    // minimum would make the window taller once shown, after it was placed.
+    Memo1->setMinimumHeight(cCLIENT_SIZE.height() - cBUTTON_BAR_HEIGHT);
 
     Panel1->setFixedHeight(cBUTTON_BAR_HEIGHT);
-    Button1->setFixedWidth(cBUTTON_WIDTH);
+    // The button fills the bar's height at its left edge.
+    Button1->setFixedSize(cBUTTON_WIDTH, cBUTTON_BAR_HEIGHT);
     Button1->setDefault(true);
     auto* bar = new QHBoxLayout(Panel1);
+    bar->setContentsMargins(0, 0, 0, 0);
     bar->addWidget(Button1);
     bar->addStretch();
 
@@ -52,6 +58,11 @@ void TfrmMessage::showMsg(const QString& sMsg, int x, int y, int w, int h) {
 }
 
 void TfrmMessage::reject() {}
+
+void TfrmMessage::showEvent(QShowEvent* event) {
+    setFrameButtons(winId(), FrameButtons::none);
+    QDialog::showEvent(event);
+}
 
 void TfrmMessage::Button1Click() {
     accept();

@@ -27,6 +27,9 @@ public slots:
     // Escape and the window system's close request end up here; neither closes the message.
     void reject() override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private slots:
     void Button1Click();
 };

@@ -5,6 +5,7 @@
 #include <QTime>
 #include <QVBoxLayout>
 
+#include "ui/frame_buttons.h"
 #include "ui/window_geometry.h"
 
 namespace pelion {
@@ -32,10 +33,24 @@ TfrmProtocol::TfrmProtocol(QWidget* mainWindow)
 }
 
 void TfrmProtocol::FormCreate(QWidget* mainWindow) {
+    dockBelow(mainWindow);
+    Clear();
+}
+
+void TfrmProtocol::dockBelow(const QWidget* mainWindow) {
     const QRect main = outerRect(mainWindow);
     setOuterRect(this, QRect(main.left(), main.top() + main.height(), main.width(),
                              outerRect(this).height()));
-    Clear();
+}
+
+// At creation the main window's frame was not known yet; it is when the report first shows.
+void TfrmProtocol::showEvent(QShowEvent* event) {
+    setFrameButtons(winId(), FrameButtons::minimiseAndMaximise);
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        dockBelow(parentWidget()->window());
+    }
+    QWidget::showEvent(event);
 }
 
 void TfrmProtocol::Add(const QString& sLine) {

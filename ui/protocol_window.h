@@ -22,9 +22,14 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void FormCreate(QWidget* mainWindow);
+    // Puts the window's outer top-left corner at the main window's outer bottom-left corner.
+    void dockBelow(const QWidget* mainWindow);
+
+    bool shownOnce_ = false;
 };
 
 }  // namespace pelion

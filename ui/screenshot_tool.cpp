@@ -2,51 +2,51 @@
 //
 //   pelion-gui-screenshots main FILE [ELEMENT...]             the main window (and report)
 //   pelion-gui-screenshots overview FILE [ELEMENT...]         the firmware overview
+//   pelion-gui-screenshots running FILE PORT [ELEMENT...]     an update on PORT, at 40 %
 //   pelion-gui-screenshots verdict FILE PORT [ELEMENT...]     a whole update on PORT, up to
 //                                                             its verdict
 //
-// It grabs the screen around the program's visible windows, so it wants a real display
-// (tools/screenshots.sh runs it under Xvfb).
+// It grabs the whole screen, window frames included, so it wants a real display with a window
+// manager (tools/screenshots.sh runs it under Xvfb with openbox).
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 #include <cstring>
 #include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include "app/gui_windows.h"
+#include "app/options.h"
+#include "ui/gui_windows.h"
 #include "update/pelion_comm_thread.h"
 
 namespace {
 
 using pelion::GuiWindows;
 
-constexpr int cMARGIN = 8;
 constexpr int cSETTLE_MS = 300;
 constexpr int cPOLL_MS = 50;
+constexpr int cRUNNING_PERCENT = 40;
 
-bool saveScreenAroundWindows(const QString& file) {
-    QRect area;
+// Paints every visible window now, so that the picture shows their present state.
+bool saveScreen(const QString& file) {
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window->isVisible()) {
-            area |= window->frameGeometry();
+            window->repaint();
         }
     }
-    area.adjust(-cMARGIN, -cMARGIN, cMARGIN, cMARGIN);
-    QScreen* screen = QGuiApplication::primaryScreen();
-    area &= screen->geometry();
-    return screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(file);
+    return QGuiApplication::primaryScreen()->grabWindow(0).save(file);
 }
 
 // Takes the picture once the windows have settled, then closes `modal` and ends the program.
 void shootModal(const QString& file, QWidget* modal, int& status) {
     QTimer::singleShot(cSETTLE_MS, modal, [file, modal, &status] {
-        status = saveScreenAroundWindows(file) ? 0 : 1;
+        status = saveScreen(file) ? 0 : 1;
         if (auto* dialog = qobject_cast<QDialog*>(modal)) {
             dialog->done(QDialog::Accepted);
         }
@@ -74,11 +74,25 @@ void shootFirstModal(const QString& file, GuiWindows& windows, int& status,
     timer->start(cPOLL_MS);
 }
 
-void shootMain(const QString& file, GuiWindows&, int& status) {
-    QTimer::singleShot(cSETTLE_MS, [file, &status] {
-        status = saveScreenAroundWindows(file) ? 0 : 1;
-        QCoreApplication::exit(status);
+bool exposed(QWidget& window) {
+    return window.windowHandle() != nullptr && window.windowHandle()->isExposed();
+}
+
+// Waits until the main window, and in internal mode the report window below it, are on the
+// screen, then lets the window manager settle their frames.
+void shootMain(const QString& file, GuiWindows& windows, int& status) {
+    auto* timer = new QTimer(&windows.frmMain);
+    QObject::connect(timer, &QTimer::timeout, [timer, file, &windows, &status] {
+        if (!exposed(windows.frmMain) || (pelion::nInternalLevel > 0 && !exposed(windows.frmProtocol))) {
+            return;
+        }
+        timer->stop();
+        QTimer::singleShot(cSETTLE_MS, [file, &status] {
+            status = saveScreen(file) ? 0 : 1;
+            QCoreApplication::exit(status);
+        });
     });
+    timer->start(cPOLL_MS);
 }
 
 void shootOverview(const QString& file, GuiWindows& windows, int& status) {
@@ -95,6 +109,22 @@ void shootVerdict(const QString& file, GuiWindows& windows, int& status) {
     QTimer::singleShot(cSETTLE_MS, [&windows] { windows.frmMain.btnProg->click(); });
 }
 
+// Presses Update and pictures the windows once the progress has reached 40 %.
+void shootRunning(const QString& file, GuiWindows& windows, int& status) {
+    auto* timer = new QTimer(&windows.frmMain);
+    QObject::connect(timer, &QTimer::timeout, [timer, file, &windows, &status] {
+        if (windows.frmMain.ProgressBar1->value() >= cRUNNING_PERCENT) {
+            timer->stop();
+            status = saveScreen(file) ? 0 : 1;
+            QCoreApplication::exit(status);
+        } else if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            box->defaultButton()->click();
+        }
+    });
+    timer->start(cPOLL_MS / 5);
+    QTimer::singleShot(cSETTLE_MS, [&windows] { windows.frmMain.btnProg->click(); });
+}
+
 struct Mode {
     const char* name;
     bool needsPort;
@@ -104,6 +134,7 @@ struct Mode {
 constexpr Mode cMODES[] = {
     {"main", false, shootMain},
     {"overview", false, shootOverview},
+    {"running", true, shootRunning},
     {"verdict", true, shootVerdict},
 };
 
@@ -119,7 +150,7 @@ int main(int argc, char** argv) {
     }
     if (mode == nullptr || (mode->needsPort && argc < 4)) {
         std::cerr << "usage: pelion-gui-screenshots main|overview FILE [ELEMENT...]\n"
-                     "       pelion-gui-screenshots verdict FILE PORT [ELEMENT...]\n";
+                     "       pelion-gui-screenshots running|verdict FILE PORT [ELEMENT...]\n";
         return 2;
     }
     pelion::WorkerClass = &pelion::makeWorker<pelion::TPelionCommThread>;

@@ -22,7 +22,7 @@ struct SampleImage {
     int lastLine;
 };
 
-constexpr SampleImage cSamples[] = {
+constexpr SampleImage cSAMPLES[] = {
     {"uFW_PelionB_V3_20", 3, 20, 0, 0, 2, 0, "18.06.2009 16:27:52", 523},
     {"uFW_PelionB_V4_08", 4, 8, 1, 1, 2, 0, "26.06.2009 14:37:42", 560},
     {"uFW_PelionB_V5_08", 5, 8, 1, 2, 2, 0, "27.01.2010 10:04:04", 562},
@@ -59,7 +59,7 @@ private:
 };
 
 std::string recordLine(std::uint16_t block, const std::vector<std::uint8_t>& data) {
-    static const char cDigits[] = "0123456789ABCDEF";
+    static const char cDIGITS[] = "0123456789ABCDEF";
     std::vector<std::uint8_t> bytes = {static_cast<std::uint8_t>(data.size()),
                                        static_cast<std::uint8_t>(block >> 8),
                                        static_cast<std::uint8_t>(block & 0xFF), 0x00};
@@ -70,8 +70,8 @@ std::string recordLine(std::uint16_t block, const std::vector<std::uint8_t>& dat
     bytes.push_back(static_cast<std::uint8_t>(-sum));
     std::string line = ":";
     for (std::uint8_t b : bytes) {
-        line += cDigits[b >> 4];
-        line += cDigits[b & 0x0F];
+        line += cDIGITS[b >> 4];
+        line += cDIGITS[b & 0x0F];
     }
     return line;
 }
@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     Prng prng(0x50454C494F4E3036ull);
-    for (const SampleImage& image : cSamples)
+    for (const SampleImage& image : cSAMPLES)
         if (!writeImage(argv[1], image, prng))
             return 1;
     return 0;

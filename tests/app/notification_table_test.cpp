@@ -14,14 +14,14 @@ namespace {
 
 using Events = std::vector<std::string>;
 
-const Events kIdle{"controls: idle", "title: Pelion Firmware Update"};
+const Events cIDLE{"controls: idle", "title: Pelion Firmware Update"};
 
 Events verdict(const std::string& text) {
     return {"report: " + text, "status: " + text, "result: " + text, "ended"};
 }
 
 Events aborted(const std::string& text) {
-    Events e = kIdle;
+    Events e = cIDLE;
     e.push_back("beep");
     for (const std::string& v : verdict(text)) {
         e.push_back(v);
@@ -46,9 +46,9 @@ void PrintTo(const Case& c, std::ostream* os) {
     *os << c.name;
 }
 
-const Case kCases[] = {
+const Case cCASES[] = {
     {"FinishedV508", cNT_FINISHED, tCMD0,
-     concat(concat({"bar: 100"}, kIdle), verdict("Update PelionB V5.08 succesfully completed."))},
+     concat(concat({"bar: 100"}, cIDLE), verdict("Update PelionB V5.08 succesfully completed."))},
     {"Progress42", cNT_PROGRESS, 42, {"report: Progress 42%", "bar: 42", "title: 42%"}},
     {"ProgressTitleFromBar",
      cNT_PROGRESS,
@@ -102,7 +102,7 @@ const Case kCases[] = {
     {"AbortNotReady", cNT_ABORTED, 41, aborted("Aborted because the logger is not ready!")},
     {"AbortLastLine", cNT_ABORTED, 42, aborted("Aborted because last line is wrong !")},
     {"AbortConversionMessageOnly", cNT_ABORTED, 43,
-     concat(kIdle, {"beep", "result: Aborted because conversion error!", "ended"})},
+     concat(cIDLE, {"beep", "result: Aborted because conversion error!", "ended"})},
     {"AbortUpdateFailed", cNT_ABORTED, 45, aborted("Update was not successfull!")},
     {"AbortInvalidAnswer", cNT_ABORTED, 46,
      aborted("Aborted because the logger transmitted an invalid answer!")},
@@ -141,7 +141,7 @@ TEST_P(NotificationTable, ShowsExactly) {
     EXPECT_EQ(view.events, c.shows);
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, NotificationTable, testing::ValuesIn(kCases),
+INSTANTIATE_TEST_SUITE_P(Codes, NotificationTable, testing::ValuesIn(cCASES),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RunOutcome, EndsWithTheAbortCodeAsPosted) {

@@ -20,7 +20,7 @@ void PrintTo(const GetOptionCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-const GetOptionCase kGetOptionCases[] = {
+const GetOptionCase cGET_OPTION_CASES[] = {
     {"Plain", {"cc:-"}, "-"},
     {"CapitalName", {"CC:-"}, "-"},
     {"MixedCaseName", {"cC:+"}, "+"},
@@ -39,7 +39,7 @@ TEST_P(GetOption, FindsTheFirstValue) {
     EXPECT_EQ(getOption(GetParam().elements, "cc:", "default"), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Elements, GetOption, testing::ValuesIn(kGetOptionCases),
+INSTANTIATE_TEST_SUITE_P(Elements, GetOption, testing::ValuesIn(cGET_OPTION_CASES),
                          [](const auto& info) { return std::string(info.param.name); });
 
 struct Settled {
@@ -69,7 +69,7 @@ void PrintTo(const ApplyCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-const ApplyCase kApplyCases[] = {
+const ApplyCase cAPPLY_CASES[] = {
     {"NormalNothing", false, {}, {}},
     {"NormalIgnoresInternalOptions", false, {"cc:-", "cf:-", "cp:-", "f:+"}, {}},
     {"NormalClearsMeasurements", false, {"mf:+"}, {.clearsMeasurements = true}},
@@ -104,7 +104,7 @@ TEST_P(ApplyOptions, SettlesTheOptionSet) {
         GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, ApplyOptions, testing::ValuesIn(kApplyCases),
+INSTANTIATE_TEST_SUITE_P(Modes, ApplyOptions, testing::ValuesIn(cAPPLY_CASES),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(UpdateQuestion, DependsOnMeasurementsOptionAndMode) {

@@ -16,7 +16,7 @@ struct ImageRow {
     int lastLine;
 };
 
-const ImageRow cImageTable[] = {
+const ImageRow cIMAGE_TABLE[] = {
     {1, 3, 20, 0, 0, 2, 0, "18.06.2009 16:27:52", 523},
     {2, 4, 8, 1, 1, 2, 0, "26.06.2009 14:37:42", 560},
     {3, 5, 8, 1, 2, 2, 0, "27.01.2010 10:04:04", 562},
@@ -50,7 +50,7 @@ TEST(Catalogue, HoldsElevenImagesWithTheirHeadersAndLastLines) {
     EXPECT_EQ(getFirmwareCount(), 11);
     EXPECT_EQ(getFirmwareLastLine(1), 523);
     EXPECT_EQ(getFirmwareLastLine(11), 766);
-    for (const ImageRow& row : cImageTable) {
+    for (const ImageRow& row : cIMAGE_TABLE) {
         SCOPED_TRACE(row.image);
         const TBl3FileHeader expected{0x6601,    row.verH, row.verL, row.platform,
                                       row.print, row.date, row.bl,   row.blVer};

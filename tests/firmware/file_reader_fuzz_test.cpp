@@ -11,7 +11,7 @@
 namespace pelion {
 namespace {
 
-const char cAlphabet[] = "=0123456789ABCDEFabcdefxX$+- :\r\n\t\xEF\xBB\xBF\x80\xFF";
+const char cALPHABET[] = "=0123456789ABCDEFabcdefxX$+- :\r\n\t\xEF\xBB\xBF\x80\xFF";
 
 std::string damaged(std::string text, std::mt19937& rng) {
     auto pick = [&rng](std::size_t n) { return static_cast<std::size_t>(rng() % (n ? n : 1)); };
@@ -20,7 +20,7 @@ std::string damaged(std::string text, std::mt19937& rng) {
         const std::size_t at = pick(text.size() + 1);
         switch (rng() % 6) {
             case 0:
-                text.insert(at, 1, cAlphabet[pick(sizeof cAlphabet - 1)]);
+                text.insert(at, 1, cALPHABET[pick(sizeof cALPHABET - 1)]);
                 break;
             case 1:
                 text.insert(at, 1, static_cast<char>(rng()));
@@ -31,7 +31,7 @@ std::string damaged(std::string text, std::mt19937& rng) {
                 break;
             case 3:
                 if (at < text.size())
-                    text[at] = cAlphabet[pick(sizeof cAlphabet - 1)];
+                    text[at] = cALPHABET[pick(sizeof cALPHABET - 1)];
                 break;
             case 4:
                 text.resize(at);

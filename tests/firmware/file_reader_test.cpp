@@ -14,14 +14,14 @@ namespace {
 using test::imageFileText;
 using test::TempFolder;
 
-const char cHeader11[] =
+const char cHEADER11[] =
     "bootloader=3\nbootloader version=0\nclass=26113\nversionH=6\nversionL=2\n"
     "platform=24\nprint=49\ndate=13.10.2022 13:42:00\n";
-const TBl3FileHeader cExpected11{26113, 6, 2, 24, 49, "13.10.2022 13:42:00", 3, 0};
+const TBl3FileHeader cEXPECTED11{26113, 6, 2, 24, 49, "13.10.2022 13:42:00", 3, 0};
 
 // Header 11 with one of its lines (1-based) replaced.
 std::string headerWithLine(int number, const std::string& replacement) {
-    std::istringstream in(cHeader11);
+    std::istringstream in(cHEADER11);
     std::string text, line;
     for (int n = 1; std::getline(in, line); ++n)
         text += (n == number ? replacement : line) + "\n";
@@ -164,10 +164,10 @@ TEST(ReadFileHeader, BootloaderLineNeverFails) {
 }
 
 TEST(ReadFileHeader, ReadsOnlyEightLinesAndStopsAtTheFailingOne) {
-    std::istringstream in(std::string(cHeader11) + ":00000001FF\n");
+    std::istringstream in(std::string(cHEADER11) + ":00000001FF\n");
     TBl3FileHeader header;
     readFileHeader(in, header);
-    EXPECT_EQ(header, cExpected11);
+    EXPECT_EQ(header, cEXPECTED11);
     std::string next;
     std::getline(in, next);
     EXPECT_EQ(next, ":00000001FF");
@@ -189,7 +189,7 @@ TEST_F(FirmwareFile, LoadCases) {
         std::vector<std::string> lines;
         TBl3FileHeader header;
     };
-    const std::string h = cHeader11;
+    const std::string h = cHEADER11;
     const std::vector<std::string> eof = {":00000001FF"};
     const std::string d0 = line11(0), d1 = line11(1), vt = vectorTable11();
     const std::string leftOut =
@@ -199,8 +199,8 @@ TEST_F(FirmwareFile, LoadCases) {
         " is not an Intel-HEX record in upper-case digits with a right checksum; the logger "
         "cannot be sent it";
     const Case cases[] = {
-        {"plain", h + ":00000001FF\n", true, "", eof, cExpected11},
-        {"no final line end", h + ":00000001FF", true, "", eof, cExpected11},
+        {"plain", h + ":00000001FF\n", true, "", eof, cEXPECTED11},
+        {"no final line end", h + ":00000001FF", true, "", eof, cEXPECTED11},
         {"capital C",
          headerWithLine(3, "Class=26113") + ":00000001FF\n",
          false,
@@ -208,7 +208,7 @@ TEST_F(FirmwareFile, LoadCases) {
          {},
          {}},
         {"blank after =", headerWithLine(3, "class= 26113") + ":00000001FF\n", true, "", eof,
-         cExpected11},
+         cEXPECTED11},
         {"blank at the end",
          headerWithLine(3, "class=26113 ") + ":00000001FF\n",
          false,
@@ -244,7 +244,7 @@ TEST_F(FirmwareFile, LoadCases) {
          true,
          "",
          {d0, d1, ":00000001FF"},
-         cExpected11},
+         cEXPECTED11},
         // Lines before the last that the logger would not be programmed with.
         {"16-byte record",
          h + d0 + "\n:1000000000000000000000000000000000000000F0\n:00000001FF\n",
@@ -289,8 +289,8 @@ TEST_F(FirmwareFile, LoadCases) {
          true,
          "",
          {d0, d1},
-         cExpected11},
-        {"header only", h, true, "", {}, cExpected11},
+         cEXPECTED11},
+        {"header only", h, true, "", {}, cEXPECTED11},
         {"seven lines",
          h.substr(0, h.find("date=")),
          true,
@@ -313,8 +313,8 @@ TEST_F(FirmwareFile, LoadCases) {
          "bootloader=3\r\nbootloader version=0\r\nclass=26113\r\nversionH=6\r\n"
          "versionL=2\r\nplatform=24\r\nprint=49\r\ndate=13.10.2022 13:42:00\r\n"
          ":00000001FF\r\n",
-         true, "", eof, cExpected11},
-        {"byte-order mark", "\xEF\xBB\xBF" + h + ":00000001FF\n", true, "", eof, cExpected11},
+         true, "", eof, cEXPECTED11},
+        {"byte-order mark", "\xEF\xBB\xBF" + h + ":00000001FF\n", true, "", eof, cEXPECTED11},
         {"byte-order mark inside",
          headerWithLine(3,
                         "\xEF\xBB\xBF"
@@ -384,9 +384,9 @@ TEST_F(FirmwareFile, EveryEmbeddedImageFileLoadsWithTheEmbeddedLines) {
 
 TEST_F(FirmwareFile, SecondLoadReplacesTheFirst) {
     ASSERT_TRUE(load(imageFileText(1)));
-    ASSERT_TRUE(load(std::string(cHeader11) + line11(0) + "\n:00000001FF\n"));
+    ASSERT_TRUE(load(std::string(cHEADER11) + line11(0) + "\n:00000001FF\n"));
     EXPECT_EQ(FirmwareLines, (std::vector<std::string>{line11(0), ":00000001FF"}));
-    EXPECT_EQ(FirmwareFileHeader, cExpected11);
+    EXPECT_EQ(FirmwareFileHeader, cEXPECTED11);
 }
 
 // A failed load must not leave the previous image behind for a run to program.
@@ -413,8 +413,8 @@ TEST_F(FirmwareFile, UnreadableOrOversizedFilesAreRefusedWithAReason) {
         const char* reasonStart;
     };
     const std::string huge = folder_.pathOf("huge.txt");
-    std::filesystem::resize_file(folder_.write("huge.txt", cHeader11), (16u << 20) + 1);
-    std::string manyLines = std::string(cHeader11) + std::string(200001, '\n');
+    std::filesystem::resize_file(folder_.write("huge.txt", cHEADER11), (16u << 20) + 1);
+    std::string manyLines = std::string(cHEADER11) + std::string(200001, '\n');
     const Case cases[] = {
         {"missing", folder_.pathOf("missing.txt"), "cannot open the file: "},
         {"folder", folder_.pathOf(""), "this is a folder, not a firmware file"},

@@ -107,6 +107,9 @@ TEST_F(GuiTest, MessageWindowLiesOverTheLowerPartOfTheMainWindowUntilOk) {
             message.close();
             EXPECT_TRUE(message.isVisible()) << "a close request closed the message";
             EXPECT_EQ(message.Button1->text(), "OK");
+            // OK fills the 45-high bar at its left edge, 93 wide.
+            EXPECT_EQ(message.Panel1->height(), 45);
+            EXPECT_EQ(message.Button1->geometry(), QRect(0, 0, 93, 45));
             message.Button1->click();
         },
         opened);

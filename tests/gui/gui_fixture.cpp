@@ -19,24 +19,6 @@ namespace pelion::test {
 
 namespace {
 
-// One QApplication for the whole test program, on the offscreen platform.
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        app_ = std::make_unique<QApplication>(argc_, argv_);
-    }
-    void TearDown() override { app_.reset(); }
-
-private:
-    int argc_ = 1;
-    char name_[16] = "gui_test";
-    char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<QApplication> app_;
-};
-
-[[maybe_unused]] auto* const qtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
 constexpr std::chrono::milliseconds cMODAL_POLL{10};
 
 // Ends an unexpected modal window so that a failing test does not hang in its loop.

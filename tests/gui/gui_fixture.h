@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/gui_windows.h"
+#include "ui/gui_windows.h"
 
 namespace pelion::test {
 

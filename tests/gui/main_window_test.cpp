@@ -17,7 +17,7 @@ TEST_F(GuiTest, NormalModeLooksLikeThePlainUpdater) {
     TfrmMain& main = start(Mode::normal).frmMain;
 
     EXPECT_EQ(main.windowTitle(), cTITLE);
-    EXPECT_EQ(QGuiApplication::applicationDisplayName(), cTITLE);
+    EXPECT_EQ(main.windowIconText(), cTITLE);
     EXPECT_EQ(main.Label1->text(), "Comport:");
     EXPECT_EQ(main.btnProg->text(), "Update");
     EXPECT_EQ(main.btnClose->text(), "Close");
@@ -47,6 +47,27 @@ TEST_F(GuiTest, NormalModeLooksLikeThePlainUpdater) {
               main.menuBar()->height() + main.Panel1->height() + main.StatusBar1->height());
     const QPoint screenCentre = main.screen()->availableGeometry().center();
     EXPECT_LE((main.frameGeometry().center() - screenCentre).manhattanLength(), 2);
+}
+
+// The size is settled once: no status text widens or heightens the window. A long text is
+// shown cut; the tool-tip keeps the whole of it.
+TEST_F(GuiTest, LongStatusTextsNeitherWidenNorHeightenTheMainWindow) {
+    TfrmMain& main = start(Mode::normal).frmMain;
+    const QSize before = main.size();
+    const std::string longText =
+        "Serial port \"/dev/serial/by-id/usb-Tessaly_Orvo_USB_Serial_Adapter_0123456789-if00\" "
+        "is not ready!";
+
+    main.setStatus(longText);
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(main.size(), before);
+    EXPECT_EQ(main.StatusText->text().toStdString(), longText);
+    EXPECT_TRUE(main.StatusText->shownText().endsWith(QChar(0x2026)));
+    EXPECT_EQ(main.StatusBar1->toolTip().toStdString(), longText);
+    main.setStatus("");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(main.size(), before);
 }
 
 struct ModeCase {

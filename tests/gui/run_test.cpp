@@ -7,7 +7,6 @@
 #include <new>
 #include <thread>
 
-#include "app/ui_notification_target.h"
 #include "firmware/catalogue.h"
 #include "link/comm_thread.h"
 #include "link/notify.h"
@@ -15,6 +14,7 @@
 #include "sim/simulated_logger.h"
 #include "tests/gui/gui_fixture.h"
 #include "tests/support/image_lines.h"
+#include "ui/ui_notification_target.h"
 
 namespace pelion::test {
 namespace {
@@ -42,7 +42,7 @@ bool showsRunning(const TfrmMain& main) {
 bool showsIdle(const TfrmMain& main) {
     return main.btnProg->isEnabled() && main.btnClose->isVisible() && main.btnCancel->isHidden() &&
            main.cbxPort->isEnabled() && QApplication::overrideCursor() == nullptr &&
-           QGuiApplication::applicationDisplayName() == cTITLE;
+           main.windowTitle() == cTITLE && main.windowIconText() == cTITLE;
 }
 
 class RunTest : public GuiTest {
@@ -60,9 +60,12 @@ TEST_F(RunTest, WholeUpdateFromTheUpdateButtonToTheVerdict) {
     sim::SimulatedLogger logger(loggerOfImage11());
     GuiWindows& w = startAt(logger, Mode::normal);
     QSet<QString> titles;
-    QObject watching;  // ends the connection with the test, before `titles` goes
-    QObject::connect(qApp, &QGuiApplication::applicationDisplayNameChanged, &watching,
-                     [&] { titles << QGuiApplication::applicationDisplayName(); });
+    QSet<QString> captions;
+    QObject watching;  // ends the connections with the test, before `titles` and `captions` go
+    QObject::connect(&w.frmMain, &QWidget::windowIconTextChanged, &watching,
+                     [&titles](const QString& title) { titles << title; });
+    QObject::connect(&w.frmMain, &QWidget::windowTitleChanged, &watching,
+                     [&captions](const QString& caption) { captions << caption; });
 
     QuestionSeen question;
     answerNextQuestion("Yes", question);
@@ -79,8 +82,13 @@ TEST_F(RunTest, WholeUpdateFromTheUpdateButtonToTheVerdict) {
     EXPECT_TRUE(idleWhileShown);
     EXPECT_EQ(w.frmMain.ProgressBar1->value(), 100);
     EXPECT_EQ(w.frmMain.StatusText->text(), success);
-    EXPECT_EQ(QGuiApplication::applicationDisplayName(), cTITLE);
+    EXPECT_EQ(w.frmMain.windowIconText(), cTITLE);
     EXPECT_TRUE(titles.contains("50%"));
+    // The caption never changes during a run, and no caption carries the application title.
+    EXPECT_TRUE(captions.isEmpty());
+    EXPECT_EQ(w.frmMain.windowTitle(), cTITLE);
+    EXPECT_EQ(w.frmProtocol.windowTitle(), "Report");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QGuiApplication::applicationName());
     EXPECT_TRUE(w.frmProtocol.lines().last().endsWith(" -> " + success));
     EXPECT_TRUE(logger.flashEquals(imageLines(11)));
 }

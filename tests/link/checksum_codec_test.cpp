@@ -13,11 +13,11 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-const Bytes kCheckString{'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+const Bytes cCHECK_STRING{'1', '2', '3', '4', '5', '6', '7', '8', '9'};
 
 TEST(Crc16, StandardCheckValueAndEmptyInput) {
-    EXPECT_EQ(calcCRC16(kCheckString.data(), 9), 0x4B37);
-    EXPECT_EQ(calcCRC16(kCheckString.data(), 0), 0xFFFF);
+    EXPECT_EQ(calcCRC16(cCHECK_STRING.data(), 9), 0x4B37);
+    EXPECT_EQ(calcCRC16(cCHECK_STRING.data(), 0), 0xFFFF);
 }
 
 TEST(Crc16, UpdateIdBlockOfFiveWordsLowByteFirst) {
@@ -32,8 +32,8 @@ struct Crc8Case {
 
 // The check string, the empty input, all zeros, and the first seven bytes of frames whose
 // eighth byte is their CRC on the wire.
-const Crc8Case kCrc8Cases[] = {
-    {kCheckString, 0xA1},
+const Crc8Case cCRC8_CASES[] = {
+    {cCHECK_STRING, 0xA1},
     {{}, 0x00},
     {Bytes(7, 0), 0x00},
     {{0x81, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}, 0xAA},
@@ -42,7 +42,7 @@ const Crc8Case kCrc8Cases[] = {
 };
 
 TEST(Crc8, KnownVectors) {
-    for (const auto& c : kCrc8Cases) {
+    for (const auto& c : cCRC8_CASES) {
         EXPECT_EQ(calcCRC8(c.bytes.data(), static_cast<std::uint16_t>(c.bytes.size())), c.crc)
             << "over " << c.bytes.size() << " bytes";
     }
@@ -69,7 +69,7 @@ struct EncodeCase {
     std::string line;
 };
 
-const EncodeCase kEncodeCases[] = {
+const EncodeCase cENCODE_CASES[] = {
     {{0x01, 0x00, 0x00, 0x05, 0x20}, true, ":0100000520DA"},
     {{0x00, 0x00, 0x00, 0x01}, true, ":00000001FF"},
     {{0x02, 0x12, 0x34, 0x00, 0xAB, 0xCD}, true, ":02123400ABCD40"},
@@ -78,7 +78,7 @@ const EncodeCase kEncodeCases[] = {
 };
 
 TEST(RecordToLine, KnownRecords) {
-    for (const auto& c : kEncodeCases) {
+    for (const auto& c : cENCODE_CASES) {
         HexRecord.fill(0xEE);
         std::copy(c.record.begin(), c.record.end(), HexRecord.begin());
         sHexLine = "left over";
@@ -94,7 +94,7 @@ struct DecodeCase {
     Bytes record;  // the decoded bytes, checksum included, when ok
 };
 
-const DecodeCase kDecodeCases[] = {
+const DecodeCase cDECODE_CASES[] = {
     {"end of file", ":00000001FF", true, {0x00, 0x00, 0x00, 0x01, 0xFF}},
     {"one data byte", ":0100000520DA", true, {0x01, 0x00, 0x00, 0x05, 0x20, 0xDA}},
     {"any record type", ":000000FF01", true, {0x00, 0x00, 0x00, 0xFF, 0x01}},
@@ -111,7 +111,7 @@ const DecodeCase kDecodeCases[] = {
 };
 
 TEST(LineToRecord, KnownLines) {
-    for (const auto& c : kDecodeCases) {
+    for (const auto& c : cDECODE_CASES) {
         sHexLine = c.line;
         EXPECT_EQ(lineToRecord(), c.ok) << c.what;
         if (c.ok) {
@@ -144,7 +144,7 @@ struct LineSumCase {
 };
 
 // A non-hex character must never let a line pass as correct.
-const LineSumCase kLineSumCases[] = {
+const LineSumCase cLINE_SUM_CASES[] = {
     {"00000001FF", 5, true},   {"00000001FE", 5, false},
     {"0100000520DA", 6, true}, {"00000001ff", 5, false},
     {"G0000001FF", 5, false},  {"0000000G01", 5, false},
@@ -152,7 +152,7 @@ const LineSumCase kLineSumCases[] = {
 };
 
 TEST(HexLineSum, ZeroExactlyForAWellFormedRecordWithItsChecksum) {
-    for (const auto& c : kLineSumCases) {
+    for (const auto& c : cLINE_SUM_CASES) {
         EXPECT_EQ(hexLineSum(c.pairs, c.count) == 0, c.zero) << c.pairs;
     }
     EXPECT_EQ(hexLineSum("00000001FE", 5), 1);

@@ -23,7 +23,7 @@ struct FilterCase {
     Names expected;
 };
 
-const FilterCase kFilterCases[] = {
+const FilterCase cFILTER_CASES[] = {
     {"virtual COM port", {{"\\Device\\VCP0", "COM7"}}, {"COM7"}},
     {"name in upper case", {{"\\DEVICE\\VCP1", "COM8"}}, {"COM8"}},
     {"built-in port", {{"\\Device\\Serial0", "COM1"}}, {}},
@@ -44,7 +44,7 @@ const FilterCase kFilterCases[] = {
 };
 
 TEST(VirtualComPortFilter, KeepsOnlyVirtualComPortsAsTheirComNames) {
-    for (const auto& c : kFilterCases) {
+    for (const auto& c : cFILTER_CASES) {
         std::map<std::string, std::optional<std::string>> data;
         Names list;
         for (const auto& [name, comName] : c.serialComm) {
@@ -69,7 +69,7 @@ struct DeviceChangeCase {
     bool portChange;
 };
 
-const DeviceChangeCase kDeviceChangeCases[] = {
+const DeviceChangeCase cDEVICE_CHANGE_CASES[] = {
     {cDBT_DEVICEARRIVAL, cDBT_DEVTYP_PORT, true},
     {cDBT_DEVICEREMOVECOMPLETE, cDBT_DEVTYP_PORT, true},
     {cDBT_DEVICEARRIVAL, 5, false},  // a device interface
@@ -78,7 +78,7 @@ const DeviceChangeCase kDeviceChangeCases[] = {
 };
 
 TEST(DeviceChange, OnlyArrivalOrRemovalOfAPortCounts) {
-    for (const auto& c : kDeviceChangeCases) {
+    for (const auto& c : cDEVICE_CHANGE_CASES) {
         const DeviceBroadcastHeader header{sizeof(DeviceBroadcastHeader), c.deviceType, 0};
         EXPECT_EQ(isPortDeviceChange(c.wParam, reinterpret_cast<std::intptr_t>(&header)),
                   c.portChange)
@@ -88,9 +88,9 @@ TEST(DeviceChange, OnlyArrivalOrRemovalOfAPortCounts) {
 
 TEST(DeviceChange, OtherEventsDoNotReadTheHeader) {
     // An lParam that points nowhere: reading it would crash.
-    constexpr std::intptr_t kNowhere = 8;
-    EXPECT_FALSE(isPortDeviceChange(0x0007, kNowhere));  // device nodes changed
-    EXPECT_FALSE(isPortDeviceChange(0x8001, kNowhere));
+    constexpr std::intptr_t cNOWHERE = 8;
+    EXPECT_FALSE(isPortDeviceChange(0x0007, cNOWHERE));  // device nodes changed
+    EXPECT_FALSE(isPortDeviceChange(0x8001, cNOWHERE));
     EXPECT_FALSE(isPortDeviceChange(cDBT_DEVICEARRIVAL, 0));
 }
 

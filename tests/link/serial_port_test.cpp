@@ -19,7 +19,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr int kPatienceMs = 5000;  // only a broken port ever waits this long
+constexpr int cPATIENCE_MS = 5000;  // only a broken port ever waits this long
 
 class FarEnd {
 public:
@@ -45,7 +45,7 @@ public:
         Bytes got;
         while (got.size() < n) {
             pollfd p{master_, POLLIN, 0};
-            if (poll(&p, 1, kPatienceMs) <= 0) {
+            if (poll(&p, 1, cPATIENCE_MS) <= 0) {
                 break;
             }
             std::uint8_t chunk[512];
@@ -93,7 +93,7 @@ protected:
 
     static bool waitForInput(ComPort port) {
         pollfd p{static_cast<int>(port), POLLIN, 0};
-        return poll(&p, 1, kPatienceMs) == 1;
+        return poll(&p, 1, cPATIENCE_MS) == 1;
     }
 
     FarEnd far;

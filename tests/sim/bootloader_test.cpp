@@ -30,8 +30,8 @@ std::optional<Bytes> answerData(const std::string& answer) {
     return Bytes(HexRecord.begin() + 4, HexRecord.begin() + 4 + HexRecord[0]);
 }
 
-const Bytes kOldJump{0x85, 0x03, 0xA5, 0x5A, 0x00, 0x00, 0x00, 0x25};
-const Bytes kNewJump{0x82, 0x81, 0x00, 0xA5, 0x5A, 0x00, 0x00, 0x09};
+const Bytes cOLD_JUMP{0x85, 0x03, 0xA5, 0x5A, 0x00, 0x00, 0x00, 0x25};
+const Bytes cNEW_JUMP{0x82, 0x81, 0x00, 0xA5, 0x5A, 0x00, 0x00, 0x09};
 
 struct JumpCase {
     std::uint16_t appVersion;
@@ -41,10 +41,10 @@ struct JumpCase {
 
 TEST(SimBootloaderEntry, EachApplicationTakesOnlyItsJumpForm) {
     const JumpCase cases[] = {
-        {0x05FF, &kOldJump, true},
-        {0x05FF, &kNewJump, false},
-        {0x0600, &kNewJump, true},
-        {0x0600, &kOldJump, false},
+        {0x05FF, &cOLD_JUMP, true},
+        {0x05FF, &cNEW_JUMP, false},
+        {0x0600, &cNEW_JUMP, true},
+        {0x0600, &cOLD_JUMP, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message()
@@ -70,10 +70,10 @@ TEST(SimBootloaderEntry, ApplicationIgnoresLineCommandsAndBootloaderIgnoresFrame
     SimClient client(logger.portPath());
     EXPECT_EQ(client.exchange(lineCommand(0x20), 6), "");
 
-    client.send(kNewJump);
+    client.send(cNEW_JUMP);
     ASSERT_TRUE(logger.waitForReceived(2, cWAIT));
     EXPECT_TRUE(client.exchange(commandFrame(1, {3})).empty());  // serial number
-    client.send(kNewJump);
+    client.send(cNEW_JUMP);
     ASSERT_TRUE(logger.waitForReceived(4, cWAIT));
     EXPECT_EQ(client.identity(), identityOf(cBL3, 0x0000));
 }

@@ -23,9 +23,9 @@ namespace {
 using namespace std::chrono_literals;
 using test::ChildProcess;
 
-constexpr const char* kLoggerPort = "COM33";
-constexpr const char* kGateKey = "HKCU\\Software\\Tessaly\\Orvo";
-constexpr const char* kSerialDeviceMap = "HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM";
+constexpr const char* cLOGGER_PORT = "COM33";
+constexpr const char* cGATE_KEY = "HKCU\\Software\\Tessaly\\Orvo";
+constexpr const char* cSERIAL_DEVICE_MAP = "HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM";
 
 // A Windows program ends its lines with a carriage return and a line feed.
 std::vector<std::string> linesOf(const std::string& text) {
@@ -88,11 +88,11 @@ TEST(WindowsProgramFile, ImportsOnlyDllsThatComeWithWindows) {
 class WindowsProgram : public testing::Test {
 protected:
     // Normal mode unless a test grants internal mode; the key lasts in the prefix.
-    WindowsProgram() { wine_.reg({"delete", kGateKey, "/f"}); }
+    WindowsProgram() { wine_.reg({"delete", cGATE_KEY, "/f"}); }
 
     // The logger's pseudo-terminal becomes COM33.
     void attach(const sim::SimulatedLogger& logger) {
-        wine_.mapComPort(kLoggerPort, logger.portPath());
+        wine_.mapComPort(cLOGGER_PORT, logger.portPath());
     }
 
     void start(const std::vector<std::string>& args) { program_ = wine_.startProgram(args); }
@@ -118,7 +118,7 @@ protected:
 TEST_F(WindowsProgram, UpdatesTheLoggerToImage11WithTheReportOfTheLinuxBuild) {
     sim::SimulatedLogger logger(loggerOf601());
     attach(logger);
-    EXPECT_EQ(run({"--port", kLoggerPort, "--yes"}), 0) << err();
+    EXPECT_EQ(run({"--port", cLOGGER_PORT, "--yes"}), 0) << err();
     EXPECT_TRUE(logger.flashEquals(test::imageLines(11)));
     ASSERT_FALSE(logger.writeOrder().empty());
     EXPECT_EQ(logger.writeOrder().back(), sim::cVECTOR_TABLE_ADDRESS) << "vector table last";
@@ -156,7 +156,7 @@ TEST_F(WindowsProgram, PortHeldByAnotherProgramIsRefusedAndNothingIsSent) {
     attach(logger);
     const ComPort held = openComPort(logger.portPath(), 9600);
     ASSERT_NE(held, cINVALID_PORT);
-    EXPECT_EQ(run({"--port", kLoggerPort, "--yes"}), 10) << err();
+    EXPECT_EQ(run({"--port", cLOGGER_PORT, "--yes"}), 10) << err();
     closeComPort(held);
     EXPECT_TRUE(lastLine().ends_with(" -> Aborted because serial port \"COM33\" is not ready!"))
         << lastLine();
@@ -182,12 +182,12 @@ class InternalModeGate : public WindowsProgram, public testing::WithParamInterfa
 TEST_P(InternalModeGate, DecidesOverReadInfoOnly) {
     const GateCase& c = GetParam();
     if (c.intern) {
-        ASSERT_TRUE(
-            wine_.reg({"add", kGateKey, "/v", "intern", "/t", "REG_DWORD", "/d", *c.intern, "/f"}));
+        ASSERT_TRUE(wine_.reg(
+            {"add", cGATE_KEY, "/v", "intern", "/t", "REG_DWORD", "/d", *c.intern, "/f"}));
     }
     sim::SimulatedLogger logger(loggerOf601());
     attach(logger);
-    const int status = run({"--read-info-only", "--port", kLoggerPort});
+    const int status = run({"--read-info-only", "--port", cLOGGER_PORT});
     if (c.granted) {
         EXPECT_EQ(status, 70) << err();
         EXPECT_TRUE(lastLine().ends_with(" -> Only read update info!")) << lastLine();
@@ -211,9 +211,9 @@ INSTANTIATE_TEST_SUITE_P(Registry, InternalModeGate,
 // Wine lists its own serial port (\Device\Serial0, COM1) in the map as well.
 TEST_F(WindowsProgram, ListsOnlyTheVirtualComPortsOfTheSerialDeviceMap) {
     ASSERT_TRUE(wine_.reg(
-        {"add", kSerialDeviceMap, "/v", "\\Device\\VCP0", "/t", "REG_SZ", "/d", "COM33", "/f"}));
+        {"add", cSERIAL_DEVICE_MAP, "/v", "\\Device\\VCP0", "/t", "REG_SZ", "/d", "COM33", "/f"}));
     ASSERT_TRUE(wine_.reg(
-        {"add", kSerialDeviceMap, "/v", "\\Device\\Serial7", "/t", "REG_SZ", "/d", "COM9", "/f"}));
+        {"add", cSERIAL_DEVICE_MAP, "/v", "\\Device\\Serial7", "/t", "REG_SZ", "/d", "COM9", "/f"}));
     EXPECT_EQ(run({"--list-ports", "--tab-separated"}), 0) << err();
     EXPECT_EQ(linesOf(out()), std::vector<std::string>{"COM33\t\\\\.\\COM33\t\t\t\t\t"});
 }
@@ -224,7 +224,7 @@ TEST_F(WindowsProgram, CtrlCDuringProgrammingCancels) {
     config.paced = true;  // programming takes long enough to be interrupted
     sim::SimulatedLogger logger(config);
     attach(logger);
-    start({"--port", kLoggerPort, "--yes"});
+    start({"--port", cLOGGER_PORT, "--yes"});
     ASSERT_TRUE(program_->waitForOutput(" -> Progress ", 120s)) << out() << err();
     program_->signal(SIGINT);
     EXPECT_EQ(program_->finish(), 20) << err();

@@ -12,7 +12,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kCapSysAdmin = 21;
+constexpr int cCAP_SYS_ADMIN = 21;
 
 // True when this process holds the administrator capability (root in most setups).
 bool isAdministrator() {
@@ -22,7 +22,7 @@ bool isAdministrator() {
             std::istringstream bits(line.substr(7));
             unsigned long long effective = 0;
             bits >> std::hex >> effective;
-            return ((effective >> kCapSysAdmin) & 1U) != 0;
+            return ((effective >> cCAP_SYS_ADMIN) & 1U) != 0;
         }
     }
     return false;
@@ -38,8 +38,8 @@ std::vector<std::string> asUser() {
     return {};
 }
 
-constexpr const char* kRun = "exec \"$@\"";
-constexpr const char* kRunQuietly = "exec \"$@\" >/dev/null 2>&1";
+constexpr const char* cRUN = "exec \"$@\"";
+constexpr const char* cRUN_QUIETLY = "exec \"$@\" >/dev/null 2>&1";
 
 // ChildProcess starts a program by its path; the shell finds Wine's programs on PATH.
 std::vector<std::string> throughShell(const char* script, const std::vector<std::string>& args) {
@@ -104,11 +104,11 @@ bool WineSession::reg(const std::vector<std::string>& args) {
 std::unique_ptr<ChildProcess> WineSession::startProgram(const std::vector<std::string>& args) {
     std::vector<std::string> command = {"wine", PELION_WIN32_PROGRAM};
     command.insert(command.end(), args.begin(), args.end());
-    return std::make_unique<ChildProcess>(throughShell(kRun, command), env_);
+    return std::make_unique<ChildProcess>(throughShell(cRUN, command), env_);
 }
 
 int WineSession::runQuietly(const std::vector<std::string>& args) {
-    return ChildProcess(throughShell(kRunQuietly, args), env_).finish();
+    return ChildProcess(throughShell(cRUN_QUIETLY, args), env_).finish();
 }
 
 }  // namespace pelion::test

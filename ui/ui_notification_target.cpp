@@ -1,4 +1,4 @@
-#include "app/ui_notification_target.h"
+#include "ui/ui_notification_target.h"
 
 #include <QCoreApplication>
 

@@ -4,7 +4,7 @@
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 
-#include "app/port_watch.h"
+#include "ui/port_watch.h"
 #include "link/port_list_win32.h"
 
 namespace pelion {

@@ -1,4 +1,4 @@
-#include "app/main_window.h"
+#include "ui/main_window.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -59,7 +59,7 @@ TfrmMain::TfrmMain(const std::vector<std::string>& args)
       btnCancel(new QPushButton("Cancel", Panel1)),
       chkReadInfoOnly(new QCheckBox("Read info only", Panel1)),
       StatusBar1(new QStatusBar(this)),
-      StatusText(new QLabel(StatusBar1)),
+      StatusText(new ElidedLabel(StatusBar1)),
       menInfo(new QMenu(this)),
       menInfoFirmware(menInfo->addAction("Firmware")),
       menInfoFile(menInfo->addAction("File version")),
@@ -96,8 +96,6 @@ TfrmMain::TfrmMain(const std::vector<std::string>& args)
     setCentralWidget(Panel1);
     setStatusBar(StatusBar1);
     menuBar()->addMenu(menInfo);
-    // The window is as large as its panel, menu and status bar, and the user cannot resize it.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(btnProg, &QPushButton::clicked, this, &TfrmMain::btnProgClick);
     connect(btnFile, &QPushButton::clicked, this, &TfrmMain::btnFileClick);
@@ -135,8 +133,10 @@ void TfrmMain::FormCreate(const std::vector<std::string>& args) {
     applyCommandLineOptions(elements, internal);
 
     layOutButtons();
-    // Settles the window's fixed size now, so that the report window, created next, takes it.
+    // The window is as large as its menu, panel and status bar, once and for all, and the user
+    // cannot resize it. Settled now, so that the report window, created next, takes it.
     layout()->activate();
+    setFixedSize(sizeHint());
     fillPortList();
     setStatus(bClearsMeasurements ? "F" : "");
     runControl_.ResetControls();
@@ -326,11 +326,23 @@ void TfrmMain::WMMove() {
 void TfrmMain::showEvent(QShowEvent* event) {
     if (!shownOnce_) {
         shownOnce_ = true;
+        windowHandle()->installEventFilter(this);
         const QRect available = screen()->availableGeometry();
         const QRect outer = frameGeometry();
         move(available.center() - QPoint(outer.width() / 2, outer.height() / 2));
     }
     QMainWindow::showEvent(event);
+}
+
+// The window system tells the size of the main window's frame by the time the window is first
+// exposed; the report window, shown at the first idle moment, may have been docked before.
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (!exposedOnce_ && watched == windowHandle() && event->type() == QEvent::Expose &&
+        windowHandle()->isExposed()) {
+        exposedOnce_ = true;
+        WMMove();
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TfrmMain::addReport(const std::string& sLine) {
@@ -369,13 +381,11 @@ int TfrmMain::progressBar() const {
     return ProgressBar1->value();
 }
 
-// The application title is what the task bar shows for the program. The window system appends
-// it to the main window's caption; setting the caption again makes it take the new title.
+// The application title is the program's own title beside the window captions ("42%" during a
+// run), which must stay as they are. On X11 it is the main window's icon name, which task bars
+// and pagers show for a window; Qt offers no task-bar text of its own on Windows.
 void TfrmMain::setApplicationTitle(const std::string& sTitle) {
-    QGuiApplication::setApplicationDisplayName(text(sTitle));
-    if (QWindow* window = windowHandle()) {
-        window->setTitle(window->title());
-    }
+    setWindowIconText(text(sTitle));
 }
 
 void TfrmMain::beep() {

@@ -1,7 +1,7 @@
 // Linux: the udev monitor of the port list, read on the window thread when it has an event.
 #include <QSocketNotifier>
 
-#include "app/port_watch.h"
+#include "ui/port_watch.h"
 #include "link/port_list.h"
 
 namespace pelion {

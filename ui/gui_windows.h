@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window.h"
+#include "ui/main_window.h"
 #include "ui/info_window.h"
 #include "ui/message_window.h"
 #include "ui/protocol_window.h"

@@ -17,9 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "app/port_watch.h"
 #include "app/run_control.h"
-#include "app/ui_notification_target.h"
+#include "ui/elided_label.h"
+#include "ui/port_watch.h"
+#include "ui/ui_notification_target.h"
 
 namespace pelion {
 
@@ -30,7 +31,7 @@ struct Question;
 
 class TfrmMain : public QMainWindow, public RunView {
     Q_OBJECT
-  public:
+public:
     // `args` is the whole command line, the program's own path first.
     explicit TfrmMain(const std::vector<std::string>& args);
     ~TfrmMain() override;
@@ -69,20 +70,21 @@ class TfrmMain : public QMainWindow, public RunView {
     QPushButton* const btnCancel;
     QCheckBox* const chkReadInfoOnly;
     QStatusBar* const StatusBar1;
-    QLabel* const StatusText;
+    ElidedLabel* const StatusText;
     QMenu* const menInfo;
     QAction* const menInfoFirmware;
     QAction* const menInfoFile;
     QAction* const menFileExit;
     QFileDialog* const OpenDialog1;
 
-  protected:
+protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
-  private slots:
+private slots:
     void btnProgClick();
     void btnFileClick();
     void btnCancelClick();
@@ -91,7 +93,7 @@ class TfrmMain : public QMainWindow, public RunView {
     void ApplicationEvents1Idle();
     void WMDeviceChange();
 
-  private:
+private:
     void FormCreate(const std::vector<std::string>& args);
     void layOutButtons();
     void fillPortList();
@@ -110,6 +112,7 @@ class TfrmMain : public QMainWindow, public RunView {
     QPointer<TfrmMessage> frmMessage_;
     bool waitCursor_ = false;
     bool shownOnce_ = false;
+    bool exposedOnce_ = false;
     bool closing_ = false;
 };
 

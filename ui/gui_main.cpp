@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/gui_windows.h"
+#include "ui/gui_windows.h"
 #include "update/pelion_comm_thread.h"
 
 namespace {
