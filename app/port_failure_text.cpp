@@ -12,7 +12,7 @@ struct FailureWords {
     const char* todo;  // what the user can do
 };
 
-constexpr FailureWords kWords[] = {
+constexpr FailureWords cWORDS[] = {
     {PortFailure::notPermitted, "Not permitted to open the port",
      "Join the group that may use serial ports: sudo usermod -aG dialout $USER, then log out "
      "and in again."},
@@ -27,12 +27,12 @@ constexpr FailureWords kWords[] = {
 };
 
 const FailureWords& wordsFor(PortFailure failure) {
-    for (const auto& words : kWords) {
+    for (const auto& words : cWORDS) {
         if (words.failure == failure) {
             return words;
         }
     }
-    return kWords[std::size(kWords) - 1];
+    return cWORDS[std::size(cWORDS) - 1];
 }
 
 }  // namespace

@@ -36,8 +36,8 @@ inline constexpr std::uint32_t cNT_VECTOR_TABLE = 40;
 inline constexpr std::uint32_t cNT_PORT_FAILURE = 50;
 
 struct Notification {
-    std::uint32_t code;   // cNT_...
-    std::int32_t value;   // 16-bit logger values arrive zero-extended
+    std::uint32_t code;  // cNT_...
+    std::int32_t value;  // 16-bit logger values arrive zero-extended
 
     bool operator==(const Notification&) const = default;
 };

@@ -14,7 +14,7 @@ struct ErrnoMeaning {
 };
 
 // EBUSY: the tty is held exclusively (TIOCEXCL) by someone else; EWOULDBLOCK: its lock is taken.
-constexpr ErrnoMeaning kOpenMeanings[] = {
+constexpr ErrnoMeaning cOPEN_MEANINGS[] = {
     {EACCES, PortFailure::notPermitted},       {EPERM, PortFailure::notPermitted},
     {EROFS, PortFailure::notPermitted},        {EBUSY, PortFailure::heldElsewhere},
     {EWOULDBLOCK, PortFailure::heldElsewhere}, {ENOENT, PortFailure::noSuchDevice},
@@ -24,7 +24,7 @@ constexpr ErrnoMeaning kOpenMeanings[] = {
 
 // A USB serial adapter pulled out, or the far end of a pseudo-terminal closed, fails every
 // read and write with one of these.
-constexpr ErrnoMeaning kIoMeanings[] = {
+constexpr ErrnoMeaning cIO_MEANINGS[] = {
     {EIO, PortFailure::deviceGone},
     {ENXIO, PortFailure::deviceGone},
     {ENODEV, PortFailure::deviceGone},
@@ -44,11 +44,11 @@ PortFailure meaningOf(const ErrnoMeaning (&table)[N], int osCode) {
 }  // namespace
 
 PortFailure openFailure(int osCode) {
-    return meaningOf(kOpenMeanings, osCode);
+    return meaningOf(cOPEN_MEANINGS, osCode);
 }
 
 PortFailure ioFailure(int osCode) {
-    return meaningOf(kIoMeanings, osCode);
+    return meaningOf(cIO_MEANINGS, osCode);
 }
 
 std::string osErrorText(int osCode) {

@@ -16,7 +16,7 @@ struct ErrorMeaning {
 // violation: on Windows that code means "held elsewhere", not a missing right. A port locked by
 // a program outside Windows' own bookkeeping (under Wine: a Linux program) answers with a lock
 // violation.
-constexpr ErrorMeaning kOpenMeanings[] = {
+constexpr ErrorMeaning cOPEN_MEANINGS[] = {
     {ERROR_ACCESS_DENIED, PortFailure::heldElsewhere},
     {ERROR_SHARING_VIOLATION, PortFailure::heldElsewhere},
     {ERROR_LOCK_VIOLATION, PortFailure::heldElsewhere},
@@ -26,7 +26,7 @@ constexpr ErrorMeaning kOpenMeanings[] = {
 };
 
 // A USB serial adapter pulled out during a run fails its handle's calls with one of these.
-constexpr ErrorMeaning kIoMeanings[] = {
+constexpr ErrorMeaning cIO_MEANINGS[] = {
     {ERROR_BAD_COMMAND, PortFailure::deviceGone},
     {ERROR_DEVICE_REMOVED, PortFailure::deviceGone},
     {ERROR_GEN_FAILURE, PortFailure::deviceGone},
@@ -47,11 +47,11 @@ PortFailure meaningOf(const ErrorMeaning (&table)[N], int osCode) {
 }  // namespace
 
 PortFailure openFailure(int osCode) {
-    return meaningOf(kOpenMeanings, osCode);
+    return meaningOf(cOPEN_MEANINGS, osCode);
 }
 
 PortFailure ioFailure(int osCode) {
-    return meaningOf(kIoMeanings, osCode);
+    return meaningOf(cIO_MEANINGS, osCode);
 }
 
 std::string osErrorText(int osCode) {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "ui/main_window.h"
 #include "ui/info_window.h"
+#include "ui/main_window.h"
 #include "ui/message_window.h"
 #include "ui/protocol_window.h"
 

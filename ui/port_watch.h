@@ -8,12 +8,12 @@ namespace pelion {
 
 class PortWatch : public QObject {
     Q_OBJECT
-  public:
+public:
     using QObject::QObject;
     // The watch of this platform; it may never signal when the system offers no way to watch.
     static std::unique_ptr<PortWatch> create();
 
-  signals:
+signals:
     void portsChanged();
 };
 

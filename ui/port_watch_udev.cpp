@@ -1,15 +1,15 @@
 // Linux: the udev monitor of the port list, read on the window thread when it has an event.
 #include <QSocketNotifier>
 
-#include "ui/port_watch.h"
 #include "link/port_list.h"
+#include "ui/port_watch.h"
 
 namespace pelion {
 
 namespace {
 
 class UdevPortWatch : public PortWatch {
-  public:
+public:
     UdevPortWatch() {
         if (monitor_.fd() < 0) {
             return;
@@ -22,7 +22,7 @@ class UdevPortWatch : public PortWatch {
         });
     }
 
-  private:
+private:
     ComPortMonitor monitor_;
     QSocketNotifier* notifier_ = nullptr;
 };

@@ -4,15 +4,15 @@
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 
-#include "ui/port_watch.h"
 #include "link/port_list_win32.h"
+#include "ui/port_watch.h"
 
 namespace pelion {
 
 namespace {
 
 class DeviceChangePortWatch : public PortWatch, public QAbstractNativeEventFilter {
-  public:
+public:
     DeviceChangePortWatch() { QCoreApplication::instance()->installNativeEventFilter(this); }
     ~DeviceChangePortWatch() override {
         QCoreApplication::instance()->removeNativeEventFilter(this);

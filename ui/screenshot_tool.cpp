@@ -83,7 +83,8 @@ bool exposed(QWidget& window) {
 void shootMain(const QString& file, GuiWindows& windows, int& status) {
     auto* timer = new QTimer(&windows.frmMain);
     QObject::connect(timer, &QTimer::timeout, [timer, file, &windows, &status] {
-        if (!exposed(windows.frmMain) || (pelion::nInternalLevel > 0 && !exposed(windows.frmProtocol))) {
+        if (!exposed(windows.frmMain) ||
+            (pelion::nInternalLevel > 0 && !exposed(windows.frmProtocol))) {
             return;
         }
         timer->stop();

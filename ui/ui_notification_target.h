@@ -14,7 +14,7 @@
 namespace pelion {
 
 class NotificationEvent : public QEvent {
-  public:
+public:
     NotificationEvent(std::uint32_t code, std::int32_t value)
         : QEvent(type()), code(code), value(value) {}
     static QEvent::Type type();
@@ -24,14 +24,14 @@ class NotificationEvent : public QEvent {
 };
 
 class UiNotificationTarget : public NotificationTarget {
-  public:
+public:
     explicit UiNotificationTarget(QObject* receiver) : receiver_(receiver) {}
 
     void post(std::uint32_t code, std::int32_t value) override;
     // From now on nothing reaches the receiver; call before the receiver goes away.
     void detach();
 
-  private:
+private:
     std::mutex mutex_;
     QObject* receiver_;
 };

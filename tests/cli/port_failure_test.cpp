@@ -21,8 +21,8 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::ChildProcess;
 
-constexpr const char* kNobody = "65534";
-constexpr const char* kSetpriv = "/usr/bin/setpriv";
+constexpr const char* cNOBODY = "65534";
+constexpr const char* cSETPRIV = "/usr/bin/setpriv";
 
 // A pseudo-terminal whose slave side stands for the logger's port.
 class Pty {
@@ -114,11 +114,11 @@ TEST_F(PortFailure, PortWithoutPermissionTellsHowToJoinDialout) {
     ASSERT_EQ(chmod(pty.path().c_str(), 0), 0);
     std::vector<std::string> prefix;
     if (geteuid() == 0) {
-        if (!fs::exists(kSetpriv)) {
-            GTEST_SKIP() << "running as root without " << kSetpriv
+        if (!fs::exists(cSETPRIV)) {
+            GTEST_SKIP() << "running as root without " << cSETPRIV
                          << ": no way to run the tool as an unprivileged user";
         }
-        prefix = {kSetpriv, "--reuid", kNobody, "--regid", kNobody, "--clear-groups", "--"};
+        prefix = {cSETPRIV, "--reuid", cNOBODY, "--regid", cNOBODY, "--clear-groups", "--"};
         fs::permissions(settings_, fs::perms::all);
     }
     EXPECT_EQ(run({"--port", pty.path(), "--yes"}, prefix), 10) << tool_->err();

@@ -14,7 +14,7 @@ namespace pelion::test {
 
 namespace {
 
-constexpr const char* kPreload = "libumockdev-preload.so.0";
+constexpr const char* cPRELOAD = "libumockdev-preload.so.0";
 
 // The AddressSanitizer runtime refuses to start unless it comes first among the libraries
 // loaded, and umockdev's preloaded library comes before it. Only that check is turned off: the
@@ -34,7 +34,7 @@ bool preloaded() {
 
 void startAgainUnderPreload(char** argv) {
     const char* earlier = std::getenv("LD_PRELOAD");
-    std::string preload = kPreload;
+    std::string preload = cPRELOAD;
     if (earlier && *earlier) {
         preload += std::string(":") + earlier;
     }
@@ -48,7 +48,7 @@ void startAgainUnderPreload(char** argv) {
 int runUnderMockDevices(int argc, char** argv) {
     if (!preloaded()) {
         startAgainUnderPreload(argv);
-        std::fprintf(stderr, "cannot start the tests again under %s: %s\n", kPreload,
+        std::fprintf(stderr, "cannot start the tests again under %s: %s\n", cPRELOAD,
                      std::strerror(errno));
         return 1;
     }

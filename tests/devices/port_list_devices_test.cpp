@@ -17,8 +17,8 @@ using test::MockDevices;
 using test::UsbAdapter;
 using Names = std::vector<std::string>;
 
-const UsbAdapter kLoggerCable{"ttyUSB0", "0403", "6001", "FTDI", "FT232R USB UART", "A10K3XYZ"};
-const UsbAdapter kOtherAdapter{"ttyACM0", "2341", "0043", "Arduino", "Uno", "7563331"};
+const UsbAdapter cLOGGER_CABLE{"ttyUSB0", "0403", "6001", "FTDI", "FT232R USB UART", "A10K3XYZ"};
+const UsbAdapter cOTHER_ADAPTER{"ttyACM0", "2341", "0043", "Arduino", "Uno", "7563331"};
 
 Names portList() {
     Names names;
@@ -36,8 +36,8 @@ TEST(PortListDevices, ListsUsbSerialAdaptersAndLeavesOtherTtysOut) {
     MockDevices devices;
     devices.addPlainTty("ttyS0");
     EXPECT_EQ(portList(), Names{});
-    devices.plugIn(kLoggerCable);
-    devices.plugIn(kOtherAdapter);
+    devices.plugIn(cLOGGER_CABLE);
+    devices.plugIn(cOTHER_ADAPTER);
 
     Names ports = portList();
     std::sort(ports.begin(), ports.end());
@@ -46,7 +46,7 @@ TEST(PortListDevices, ListsUsbSerialAdaptersAndLeavesOtherTtysOut) {
 
 TEST(PortListDevices, DetailsNameTheUsbDeviceOfEachPort) {
     MockDevices devices;
-    devices.plugIn(kLoggerCable);
+    devices.plugIn(cLOGGER_CABLE);
     const std::vector<ComPortDetails> details = getComPortDetails();
     ASSERT_EQ(details.size(), 1u);
     const ComPortDetails& port = details[0];
@@ -64,7 +64,7 @@ TEST(PortListDevices, MonitorReportsAdaptersPluggedInAndPulledOut) {
     ComPortMonitor monitor;
     ASSERT_GE(monitor.fd(), 0);
 
-    const std::string cable = devices.plugIn(kLoggerCable);
+    const std::string cable = devices.plugIn(cLOGGER_CABLE);
     EXPECT_TRUE(monitorSeesChange(monitor));
     EXPECT_EQ(portList(), Names{"ttyUSB0"});
 
@@ -85,7 +85,7 @@ std::string listPorts(std::vector<std::string> options) {
 
 TEST(PortListDevices, ListPortsShowsTheUsbDetailsAndLeavesOtherTtysOut) {
     MockDevices devices;
-    devices.plugIn(kLoggerCable);
+    devices.plugIn(cLOGGER_CABLE);
     devices.addPlainTty("ttyS0");
     EXPECT_EQ(listPorts({}),
               "Port     Device        USB ID     Manufacturer  Product          Serial\n"

@@ -46,7 +46,7 @@ struct MessageSeen {
 void readNextMessage(GuiWindows& windows, MessageSeen& seen, std::function<void()> whileShown = {});
 
 class GuiTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override;
     void TearDown() override;
 
@@ -59,7 +59,7 @@ class GuiTest : public ::testing::Test {
     static bool waitFor(const std::function<bool()>& done,
                         std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
-  private:
+private:
     QTemporaryDir configDir_;
     std::unique_ptr<GuiWindows> windows_;
 };

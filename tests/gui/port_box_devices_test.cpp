@@ -6,7 +6,7 @@
 namespace pelion::test {
 namespace {
 
-const UsbAdapter kLoggerCable{"ttyUSB0", "0403", "6001", "FTDI", "FT232R USB UART", "A10K3XYZ"};
+const UsbAdapter cLOGGER_CABLE{"ttyUSB0", "0403", "6001", "FTDI", "FT232R USB UART", "A10K3XYZ"};
 
 QStringList portBoxItems(const TfrmMain& main) {
     QStringList items;
@@ -24,7 +24,7 @@ TEST_F(PortBoxDevices, PortBoxFollowsAnAdapterPluggedInAndPulledOut) {
     GuiWindows& w = start(Mode::normal);
     EXPECT_EQ(portBoxItems(w.frmMain), QStringList{});
 
-    const std::string cable = devices.plugIn(kLoggerCable);
+    const std::string cable = devices.plugIn(cLOGGER_CABLE);
     EXPECT_TRUE(waitFor([&] { return portBoxItems(w.frmMain) == QStringList{"ttyUSB0"}; }))
         << portBoxItems(w.frmMain).join(' ').toStdString();
 

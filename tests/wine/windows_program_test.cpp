@@ -212,8 +212,8 @@ INSTANTIATE_TEST_SUITE_P(Registry, InternalModeGate,
 TEST_F(WindowsProgram, ListsOnlyTheVirtualComPortsOfTheSerialDeviceMap) {
     ASSERT_TRUE(wine_.reg(
         {"add", cSERIAL_DEVICE_MAP, "/v", "\\Device\\VCP0", "/t", "REG_SZ", "/d", "COM33", "/f"}));
-    ASSERT_TRUE(wine_.reg(
-        {"add", cSERIAL_DEVICE_MAP, "/v", "\\Device\\Serial7", "/t", "REG_SZ", "/d", "COM9", "/f"}));
+    ASSERT_TRUE(wine_.reg({"add", cSERIAL_DEVICE_MAP, "/v", "\\Device\\Serial7", "/t", "REG_SZ",
+                           "/d", "COM9", "/f"}));
     EXPECT_EQ(run({"--list-ports", "--tab-separated"}), 0) << err();
     EXPECT_EQ(linesOf(out()), std::vector<std::string>{"COM33\t\\\\.\\COM33\t\t\t\t\t"});
 }
