@@ -8,6 +8,7 @@
 #include "link/crc.h"
 #include "link/eorvo.h"
 #include "link/hex_record.h"
+#include "link/link_timing.h"
 
 namespace pelion {
 
@@ -29,7 +30,7 @@ WorkerCount& workerCount() {
 }
 
 void sleepMs(std::chrono::milliseconds ms) {
-    std::this_thread::sleep_for(ms);
+    std::this_thread::sleep_for(linkWait(ms));
 }
 
 void throwIfCancelled() {
