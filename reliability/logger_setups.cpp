@@ -3,7 +3,6 @@
 #include "firmware/catalogue.h"
 #include "link/hex_record.h"
 #include "update/image_choice.h"
-#include "update/options.h"
 
 namespace pelion::reliability {
 

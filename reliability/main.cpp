@@ -231,7 +231,7 @@ int runAll(const Settings& s, const char* self) {
     }
     const bool complete = tally.cases == static_cast<int>(total);
     if (!ok || !complete) {
-        std::printf("%s: %d of %zu cases reported; a worker process ended abnormally\n",
+        std::printf("%s: %d of %zu cases reported; a child process failed (see its messages)\n",
                     s.command.c_str(), tally.cases, total);
     }
     return ok && complete && tally.failed == 0 ? 0 : 1;

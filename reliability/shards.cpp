@@ -102,7 +102,9 @@ bool runShards(const std::vector<std::string>& args, int jobs,
     }
     for (Child& c : children) {
         int status = 0;
-        if (c.pid > 0 && (waitpid(c.pid, &status, 0) != c.pid || !WIFEXITED(status))) {
+        // A sanitizer's report ends a child with a status of its own, even after its last case.
+        if (c.pid > 0 && (waitpid(c.pid, &status, 0) != c.pid || !WIFEXITED(status) ||
+                          WEXITSTATUS(status) != 0)) {
             ok = false;
         }
     }
