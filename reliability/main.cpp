@@ -215,8 +215,8 @@ int runAll(const Settings& s, const char* self) {
         }
         if (Clock::now() - lastReport > std::chrono::seconds(60)) {
             lastReport = Clock::now();
-            std::fprintf(stderr, "%s: %d of %zu done, %d failed\n", s.command.c_str(), tally.cases,
-                         total, tally.failed);
+            std::fprintf(stderr, "%s: %d of %zu done, %d retimed, %d failed\n", s.command.c_str(),
+                         tally.cases, total, tally.retimed, tally.failed);
         }
     });
     const auto seconds =
