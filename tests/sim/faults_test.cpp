@@ -231,7 +231,7 @@ TEST_F(SimFaults, NotReadyForTheNextAnswerFramesOnly) {
 // The stall is far longer than the read time-out: the answer cannot be there in time, comes
 // whole later, and the next answer is on time again.
 TEST_F(SimFaults, StalledAnswerMissesItsReadAndArrivesWholeLater) {
-    logger_->stallNextAnswers(1, std::chrono::seconds(3));
+    logger_->stallNextAnswers(1, std::chrono::seconds(5));
     EXPECT_TRUE(client_->exchange(commandFrame(1)).empty());
     Bytes late;
     for (int i = 0; i < 100 && late.size() < 8; ++i) {
