@@ -9,6 +9,7 @@
 #include "link/crc.h"
 #include "link/eorvo.h"
 #include "link/hex_record.h"
+#include "link/link_timing.h"
 #include "link/port_error.h"
 
 namespace pelion {
@@ -31,7 +32,7 @@ WorkerCount& workerCount() {
 }
 
 void sleepMs(std::chrono::milliseconds ms) {
-    std::this_thread::sleep_for(ms);
+    std::this_thread::sleep_for(linkWait(ms));
 }
 
 // The packed reason to post before the abort of a port failure, when the port layer knows it.

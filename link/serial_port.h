@@ -28,7 +28,8 @@ bool clearComError(ComPort hPort);
 bool purgeComPort(ComPort hPort);
 // Writes n bytes; gives up after n ms with the count written so far.
 bool writeComPort(ComPort hPort, const std::uint8_t* data, std::uint32_t n, std::uint32_t& written);
-// Reads until n bytes have arrived or n + 200 ms have passed, with what has arrived.
+// Reads until n bytes have arrived or n + 200 ms have passed (a link wait, link_timing.h), with
+// what has arrived.
 bool readComPort(ComPort hPort, std::uint8_t* data, std::uint32_t n, std::uint32_t& received);
 
 }  // namespace pelion

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 
+#include "link/link_timing.h"
 #include "link/port_error.h"
 #include "link/serial_port.h"
 
@@ -216,7 +217,7 @@ bool writeComPort(ComPort hPort, const std::uint8_t* data, std::uint32_t n,
 
 bool readComPort(ComPort hPort, std::uint8_t* data, std::uint32_t n, std::uint32_t& received) {
     const int fd = static_cast<int>(hPort);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(n + 200);
+    const auto deadline = Clock::now() + linkWait(std::chrono::milliseconds(n + 200));
     received = 0;
     while (received < n) {
         const ssize_t rc = read(fd, data + received, n - received);

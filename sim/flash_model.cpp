@@ -20,6 +20,12 @@ void FlashModel::write(std::uint16_t address, const Block& data) {
     }
 }
 
+void FlashModel::writeTorn(std::uint16_t address, const Block& data, std::size_t bytesWritten) {
+    Block& block = blocks_[address];
+    block.fill(0xFF);
+    std::copy_n(data.begin(), std::min(bytesWritten, data.size()), block.begin());
+}
+
 bool FlashModel::equals(const std::vector<std::string>& imageLines) const {
     std::map<std::uint16_t, Block> image;
     for (const auto& line : imageLines) {

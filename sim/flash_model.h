@@ -18,6 +18,10 @@ public:
 
     void erase();
     void write(std::uint16_t address, const Block& data);
+    // Power lost in the middle of writing a record: its first `bytesWritten` bytes reached the
+    // flash, the rest of the block stays erased (0xFF). A torn record never counts as written,
+    // not even the vector table.
+    void writeTorn(std::uint16_t address, const Block& data, std::size_t bytesWritten);
 
     bool vectorTableWritten() const { return vectorTableWritten_; }
     const std::vector<std::uint16_t>& writeOrder() const { return writeOrder_; }

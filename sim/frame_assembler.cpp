@@ -13,7 +13,7 @@ constexpr std::size_t cLINE_OVERHEAD = 11;  // ':', count, address, type and che
 
 std::optional<std::vector<std::uint8_t>> FrameAssembler::push(std::uint8_t byte,
                                                               Clock::time_point at) {
-    if (kind_ != Kind::none && at - last_ > cRESYNC_GAP) {
+    if (kind_ != Kind::none && at - last_ > resyncGap_) {
         reset();
     }
     last_ = at;

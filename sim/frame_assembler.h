@@ -17,6 +17,9 @@ public:
     using Clock = std::chrono::steady_clock;
     static constexpr auto cRESYNC_GAP = std::chrono::milliseconds(100);
 
+    explicit FrameAssembler(std::chrono::milliseconds resyncGap = cRESYNC_GAP)
+        : resyncGap_(resyncGap) {}
+
     // Takes one byte that arrived at `at`; returns the frame it completed, if any.
     std::optional<std::vector<std::uint8_t>> push(std::uint8_t byte, Clock::time_point at);
 
@@ -30,6 +33,7 @@ private:
     std::vector<std::uint8_t> partial_;
     std::size_t expected_ = 0;  // 0 while a line's length is not known yet
     Clock::time_point last_{};
+    std::chrono::milliseconds resyncGap_;
 };
 
 }  // namespace pelion::sim

@@ -143,10 +143,30 @@ Bytes LoggerModel::onCommand(const Bytes& frame) {
     return {};
 }
 
+std::chrono::milliseconds LoggerModel::takeStall() {
+    if (faults_.stallAnswers <= 0) {
+        return std::chrono::milliseconds(0);
+    }
+    --faults_.stallAnswers;
+    return faults_.stall;
+}
+
+bool LoggerModel::cutsPowerAt(PowerCut point) {
+    if (faults_.powerCutPoint != point) {
+        return false;
+    }
+    faults_.powerCutPoint = PowerCut::none;
+    die();
+    return true;
+}
+
+void LoggerModel::die() {
+    mode_ = Mode::dead;
+    programming_ = false;
+}
+
 Bytes LoggerModel::onBootloaderJump() {
-    if (faults_.powerCutAtJump) {
-        faults_.powerCutAtJump = false;
-        mode_ = Mode::dead;
+    if (cutsPowerAt(PowerCut::atJump)) {
         return {};
     }
     mode_ = Mode::bootloader;
@@ -183,11 +203,11 @@ Bytes LoggerModel::onLineCommand(std::uint16_t address, std::uint8_t code) {
         case LineCommand::platform:
             return platformAnswer();
         case LineCommand::updateId:
-            return updateIdAnswer(address);
+            return cutsPowerAt(PowerCut::atUpdateIdQuery) ? Bytes{} : updateIdAnswer(address);
         case LineCommand::start:
-            return startProgramming(code);
+            return cutsPowerAt(PowerCut::atProgrammingStart) ? Bytes{} : startProgramming(code);
         case LineCommand::end:
-            return endProgramming();
+            return cutsPowerAt(PowerCut::atEndCommand) ? Bytes{} : endProgramming();
     }
     return {};
 }
@@ -197,14 +217,18 @@ Bytes LoggerModel::onDataLine(std::uint16_t address, const Bytes& data) {
         return {};
     }
     const int index = dataLinesSinceStart_++;
-    if (index == faults_.powerCutAt) {
-        faults_.powerCutAt = -1;
-        mode_ = Mode::dead;
-        programming_ = false;
-        return {};
-    }
     FlashModel::Block block{};
     std::copy(data.begin(), data.end(), block.begin());
+    const bool powerFails = index == faults_.powerCutAt;
+    if (powerFails && faults_.powerCutWrittenBytes < static_cast<int>(cDATA_RECORD_SIZE)) {
+        faults_.powerCutAt = -1;
+        if (faults_.powerCutWrittenBytes > 0) {
+            flash_.writeTorn(address, block,
+                             static_cast<std::size_t>(faults_.powerCutWrittenBytes));
+        }
+        die();
+        return {};
+    }
     if (index == faults_.wrongEchoAt) {
         // The logger took one digit of the line wrongly: it stores and echoes what it understood.
         faults_.wrongEchoAt = -1;
@@ -215,7 +239,19 @@ Bytes LoggerModel::onDataLine(std::uint16_t address, const Bytes& data) {
         appPresent_ = true;
         appClass_ = config_.bootedClass;
     }
-    return lineBytes({address, cTYPE_DATA, Bytes(block.begin(), block.end())});
+    if (powerFails) {
+        // The whole record reached the flash; the power failed before the echo left.
+        faults_.powerCutAt = -1;
+        die();
+        return {};
+    }
+    Bytes echo = lineBytes({address, cTYPE_DATA, Bytes(block.begin(), block.end())});
+    if (index == faults_.powerCutAfterEchoAt) {
+        // The echo is already on its way when the power fails.
+        faults_.powerCutAfterEchoAt = -1;
+        die();
+    }
+    return echo;
 }
 
 Bytes LoggerModel::answerFrame(const std::uint8_t (&data)[6]) const {
@@ -275,12 +311,18 @@ Bytes LoggerModel::endProgramming() {
     if (flash_.vectorTableWritten()) {
         mode_ = Mode::application;
     }
+    cutsPowerAt(PowerCut::afterEndCommand);
     return {};
 }
 
 Bytes LoggerModel::withAnswerFaults(Bytes answer, bool isFrame) {
     if (answer.empty()) {
         return answer;
+    }
+    if (isFrame && faults_.notReadyFrames > 0) {
+        --faults_.notReadyFrames;
+        answer[0] |= cSTATUS_NOT_READY;
+        answer.back() = calcCRC8(answer.data(), 7);
     }
     if (faults_.corruptAnswers > 0) {
         --faults_.corruptAnswers;

@@ -2,6 +2,7 @@
 // and the faults it can be told to show. Pure logic, no I/O; the caller serialises access.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -18,9 +19,14 @@ struct Faults {
     int shortAnswers = 0;    // answers cut short by their last byte
     int garbledAnswers = 0;  // answers whose bytes after the first are not hex digits
     bool notReady = false;   // answer frames carry the error status bit
-    int wrongEchoAt = -1;    // data line whose echo differs (one shot)
-    int powerCutAt = -1;     // data line on which the power fails (one shot)
-    bool powerCutAtJump = false;
+    int notReadyFrames = 0;  // answer frames that carry it, counted down
+    int stallAnswers = 0;    // answers held back for `stall`
+    std::chrono::milliseconds stall{0};
+    int wrongEchoAt = -1;          // data line whose echo differs (one shot)
+    int powerCutAt = -1;           // data line on which the power fails (one shot)
+    int powerCutWrittenBytes = 0;  // bytes of that line that reach the flash (a torn write)
+    int powerCutAfterEchoAt = -1;  // data line after whose echo the power fails (one shot)
+    PowerCut powerCutPoint = PowerCut::none;  // one shot
 };
 
 class LoggerModel {
@@ -30,6 +36,8 @@ public:
     // The logger's reply to one whole frame; empty when it stays silent.
     Bytes answer(const Bytes& frame);
     void restart();
+    // How long the answer just given is held back (a stalled answer); counts the stall down.
+    std::chrono::milliseconds takeStall();
 
     Faults& faults() { return faults_; }
     bool inBootloader() const { return mode_ == Mode::bootloader; }
@@ -52,6 +60,9 @@ private:
     Bytes startProgramming(std::uint8_t code);
     Bytes endProgramming();
     Bytes withAnswerFaults(Bytes answer, bool isFrame);
+    // True, with the logger dead, when the power is to fail at `point`.
+    bool cutsPowerAt(PowerCut point);
+    void die();
     Generation generation() const;
     std::uint32_t updateIdBlockAddress() const;
 

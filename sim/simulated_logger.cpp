@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <mutex>
@@ -48,6 +49,11 @@ public:
         const char byte = 1;
         [[maybe_unused]] const auto rc = write(fds_[1], &byte, 1);
     }
+    void drain() const {
+        char buffer[64];
+        while (read(fds_[0], buffer, sizeof buffer) > 0) {
+        }
+    }
 
 private:
     std::array<int, 2> fds_{};
@@ -56,21 +62,34 @@ private:
 }  // namespace
 
 struct SimulatedLogger::Impl {
-    explicit Impl(const LoggerConfig& config) : model(config), wire(config.paced) {}
+    explicit Impl(const LoggerConfig& config)
+        : model(config),
+          terminal(std::make_unique<PseudoTerminal>()),
+          portPath(terminal->slavePath()),
+          paced(config.paced),
+          wire(config.paced),
+          assembler(config.resyncGap) {}
 
     void serve();
     bool waitForTraffic();
     void onFrame(const std::vector<std::uint8_t>& frame, Clock::time_point at);
+    void takePluggedTerminal();
 
     // Shared between the serving thread and the caller's threads.
     mutable std::mutex mutex;
     mutable std::condition_variable frameArrived;
     LoggerModel model;
     std::vector<ReceivedFrame> frames;
+    LineNoise noise;
+    int framesUntilCablePull = -1;
+    std::unique_ptr<PseudoTerminal> pluggedTerminal;  // handed over to the serving thread
+    std::atomic<bool> stopping{false};
 
-    // The serving thread's own.
-    PseudoTerminal terminal;
-    StopSignal stop;
+    // The serving thread's own; no terminal while the cable is out.
+    std::unique_ptr<PseudoTerminal> terminal;
+    std::string portPath;  // written under the mutex
+    const bool paced;
+    StopSignal wake;
     Wire wire;
     FrameAssembler assembler;
     std::thread server;
@@ -85,16 +104,18 @@ void SimulatedLogger::Impl::serve() {
             }
         }
         const auto due = wire.dueOutput(now);
-        if (!due.empty()) {
+        if (!due.empty() && terminal) {
             // What the updater is not there to take is lost, as on a real line.
-            [[maybe_unused]] const auto rc = write(terminal.master(), due.data(), due.size());
+            [[maybe_unused]] const auto rc = write(terminal->master(), due.data(), due.size());
         }
     }
 }
 
-// Waits for bytes from the updater or for the next deadline of the wire; false on stop.
+// Waits for bytes from the updater, for the next deadline of the wire or for a wake-up (a new
+// cable or the stop); false on stop.
 bool SimulatedLogger::Impl::waitForTraffic() {
-    std::array<pollfd, 2> fds{{{terminal.master(), POLLIN, 0}, {stop.waitFd(), POLLIN, 0}}};
+    const int master = terminal ? terminal->master() : -1;  // poll skips a negative descriptor
+    std::array<pollfd, 2> fds{{{master, POLLIN, 0}, {wake.waitFd(), POLLIN, 0}}};
     const auto next = wire.nextEvent();
     timespec timeout{};
     if (next) {
@@ -105,13 +126,23 @@ bool SimulatedLogger::Impl::waitForTraffic() {
         return errno == EINTR;
     }
     if (fds[1].revents != 0) {
-        return false;
+        wake.drain();
+        if (stopping.load()) {
+            return false;
+        }
+        takePluggedTerminal();
+        return true;
     }
     if (fds[0].revents & POLLIN) {
         std::array<std::uint8_t, 512> buffer;
-        const ssize_t n = read(terminal.master(), buffer.data(), buffer.size());
+        const ssize_t n = read(master, buffer.data(), buffer.size());
         if (n > 0) {
-            wire.receive(buffer.data(), static_cast<std::size_t>(n), Clock::now());
+            std::vector<std::uint8_t> bytes;
+            {
+                std::lock_guard lock(mutex);
+                bytes = noise.toLogger(buffer.data(), static_cast<std::size_t>(n));
+            }
+            wire.receive(bytes.data(), bytes.size(), Clock::now());
         }
     } else if (fds[0].revents != 0) {
         return false;  // the terminal itself failed; nothing can reach the logger any more
@@ -119,15 +150,36 @@ bool SimulatedLogger::Impl::waitForTraffic() {
     return true;
 }
 
+void SimulatedLogger::Impl::takePluggedTerminal() {
+    std::lock_guard lock(mutex);
+    if (pluggedTerminal) {
+        terminal = std::move(pluggedTerminal);
+    }
+}
+
 void SimulatedLogger::Impl::onFrame(const std::vector<std::uint8_t>& frame, Clock::time_point at) {
     std::vector<std::uint8_t> answer;
+    auto stall = std::chrono::milliseconds(0);
+    bool pullCable = false;
     {
         std::lock_guard lock(mutex);
         frames.push_back({at, frame});
         answer = model.answer(frame);
+        if (!answer.empty()) {
+            stall = model.takeStall();
+            answer = noise.fromLogger(answer);
+        }
+        pullCable = framesUntilCablePull > 0 && --framesUntilCablePull == 0;
     }
     frameArrived.notify_all();
-    wire.send(answer, at);
+    if (pullCable) {
+        // Closing both sides hangs the port up under the updater; whatever was still to be
+        // sent is lost with the cable.
+        terminal.reset();
+        wire = Wire(paced);
+        return;
+    }
+    wire.send(answer, at + stall);
 }
 
 SimulatedLogger::SimulatedLogger(const LoggerConfig& config)
@@ -136,12 +188,14 @@ SimulatedLogger::SimulatedLogger(const LoggerConfig& config)
 }
 
 SimulatedLogger::~SimulatedLogger() {
-    impl_->stop.raise();
+    impl_->stopping.store(true);
+    impl_->wake.raise();
     impl_->server.join();
 }
 
-const std::string& SimulatedLogger::portPath() const {
-    return impl_->terminal.slavePath();
+std::string SimulatedLogger::portPath() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->portPath;
 }
 
 void SimulatedLogger::muteNextExchanges(int k) {
@@ -180,8 +234,75 @@ void SimulatedLogger::powerCutAtDataLine(int k) {
 }
 
 void SimulatedLogger::powerCutAtJump() {
+    powerCutAt(PowerCut::atJump);
+}
+
+void SimulatedLogger::tornWriteAtDataLine(int k, int bytesWritten) {
     std::lock_guard lock(impl_->mutex);
-    impl_->model.faults().powerCutAtJump = true;
+    impl_->model.faults().powerCutAt = k;
+    impl_->model.faults().powerCutWrittenBytes = bytesWritten;
+}
+
+void SimulatedLogger::powerCutAfterEchoOf(int k) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->model.faults().powerCutAfterEchoAt = k;
+}
+
+void SimulatedLogger::powerCutAt(PowerCut point) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->model.faults().powerCutPoint = point;
+}
+
+void SimulatedLogger::notReadyNextAnswers(int k) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->model.faults().notReadyFrames = k;
+}
+
+void SimulatedLogger::stallNextAnswers(int k, std::chrono::milliseconds stall) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->model.faults().stallAnswers = k;
+    impl_->model.faults().stall = stall;
+}
+
+void SimulatedLogger::setLineNoise(std::uint64_t seed, const NoiseRates& toLogger,
+                                   const NoiseRates& fromLogger) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->noise.set(seed, toLogger, fromLogger);
+}
+
+void SimulatedLogger::pullCableAfterFrames(int k) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->framesUntilCablePull = k;
+}
+
+void SimulatedLogger::plugIn() {
+    auto terminal = std::make_unique<PseudoTerminal>();
+    {
+        std::lock_guard lock(impl_->mutex);
+        impl_->framesUntilCablePull = -1;
+        impl_->portPath = terminal->slavePath();
+        impl_->pluggedTerminal = std::move(terminal);
+    }
+    impl_->wake.raise();
+}
+
+bool SimulatedLogger::cableIn() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->framesUntilCablePull != 0;
+}
+
+void SimulatedLogger::clearFaults() {
+    std::lock_guard lock(impl_->mutex);
+    impl_->model.faults() = Faults{};
+    impl_->noise.off();
+    if (impl_->framesUntilCablePull > 0) {
+        impl_->framesUntilCablePull = -1;
+    }
+}
+
+std::uint64_t SimulatedLogger::noiseBytesDisturbed() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->noise.bytesDisturbed();
 }
 
 void SimulatedLogger::restart() {

@@ -11,7 +11,19 @@
 #include <string>
 #include <vector>
 
+#include "sim/line_noise.h"
+
 namespace pelion::sim {
+
+// Moments outside the data lines at which the logger can lose its power.
+enum class PowerCut {
+    none,
+    atJump,              // on accepting the bootloader jump
+    atUpdateIdQuery,     // on receiving the update-ID query
+    atProgrammingStart,  // on receiving the programming start, before it erases anything
+    atEndCommand,        // on receiving the programming end, before it acts on it
+    afterEndCommand,     // right after acting on the programming end (the new firmware booting)
+};
 
 struct LoggerConfig {
     // Application (answers the identity query with class 0x6601 and its version word).
@@ -43,6 +55,9 @@ struct LoggerConfig {
 
     // Pace the wire at 9600 baud 8N1 in both directions (one character per 10 bit times).
     bool paced = false;
+    // A frame left unfinished this long is dropped. The updater pauses at least 100 ms between
+    // attempts; a tool that shortens the updater's waits shortens this gap with them.
+    std::chrono::milliseconds resyncGap{100};
 };
 
 // One frame as the logger received it: a command frame, a null frame or a line.
@@ -58,8 +73,8 @@ public:
     SimulatedLogger(const SimulatedLogger&) = delete;
     SimulatedLogger& operator=(const SimulatedLogger&) = delete;
 
-    // The path of the pseudo-terminal's slave side, for openComPort.
-    const std::string& portPath() const;
+    // The path of the pseudo-terminal's slave side, for openComPort; a new one after plugIn().
+    std::string portPath() const;
 
     // Faults. Each takes effect from the next exchange on.
     void muteNextExchanges(int k);   // the next k frames (null frames aside) are lost unseen
@@ -73,6 +88,23 @@ public:
     void wrongEchoAtDataLine(int k);  // the echo of the k-th data line (0-based) differs
     void powerCutAtDataLine(int k);   // dies on receiving the k-th data line
     void powerCutAtJump();            // dies on accepting the next bootloader jump
+    // Dies on the k-th data line after `bytesWritten` of its 64 bytes reached the flash (a torn
+    // write; 0 is the same as powerCutAtDataLine, 64 a whole record written but not echoed).
+    void tornWriteAtDataLine(int k, int bytesWritten);
+    void powerCutAfterEchoOf(int k);  // stores and echoes the k-th data line, then dies
+    void powerCutAt(PowerCut point);  // one shot
+    void notReadyNextAnswers(int k);  // the next k answer frames carry status bit 0x20
+    // The next k answers leave only after `stall`, later answers queued behind them.
+    void stallNextAnswers(int k, std::chrono::milliseconds stall);
+    // Seeded byte noise in both directions until switched off (all rates 0).
+    void setLineNoise(std::uint64_t seed, const NoiseRates& toLogger, const NoiseRates& fromLogger);
+    // The cable is pulled once k more frames (null frames included) have been received: the
+    // port hangs up under the updater, the logger itself runs on. plugIn() gives it a new port.
+    void pullCableAfterFrames(int k);
+    void plugIn();
+    bool cableIn() const;
+    // Every fault off, line noise included: a clean line for the next run.
+    void clearFaults();
     // Power back: the application when the flash holds one (never erased, or the vector table
     // written since the last programming start), else the bootloader.
     void restart();
@@ -85,6 +117,8 @@ public:
     bool powerIsCut() const;
     bool inBootloader() const;
     bool vectorTableWritten() const;
+    // Bytes the line noise has disturbed so far.
+    std::uint64_t noiseBytesDisturbed() const;
     // Addresses of the programmed data records, in the order they were written.
     std::vector<std::uint16_t> writeOrder() const;
     // True when the flash holds exactly the data records of `imageLines` (Intel-HEX lines;

@@ -6,6 +6,7 @@
 
 #include "link/eorvo.h"
 #include "link/hex_record.h"
+#include "link/link_timing.h"
 #include "update/application_facts.h"
 #include "update/options.h"
 
@@ -27,7 +28,7 @@ constexpr std::uint8_t cDATA_RECORD_TYPE = 0;
 const std::string cEND_OF_FILE_LINE = ":00000001FF";
 
 void pause(milliseconds ms) {
-    std::this_thread::sleep_for(ms);
+    std::this_thread::sleep_for(linkWait(ms));
 }
 
 }  // namespace
