@@ -54,8 +54,8 @@ bool chance(std::mt19937_64& random, double p) {
 }
 
 sim::NoiseRates noiseRates(std::mt19937_64& random) {
-    static constexpr double kLevels[] = {1e-5, 5e-5, 2e-4, 1e-3};
-    const double level = kLevels[random() % std::size(kLevels)];
+    static constexpr double cLEVELS[] = {1e-5, 5e-5, 2e-4, 1e-3};
+    const double level = cLEVELS[random() % std::size(cLEVELS)];
     sim::NoiseRates r;
     r.drop = chance(random, 0.6) ? level : 0;
     r.flip = chance(random, 0.6) ? level : 0;

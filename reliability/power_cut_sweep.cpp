@@ -25,7 +25,7 @@ struct KindName {
     sim::PowerCut point;
 };
 
-constexpr KindName kKinds[] = {
+constexpr KindName cKINDS[] = {
     {CutKind::tornWrite, "torn", "torn write of data line", sim::PowerCut::none},
     {CutKind::afterEcho, "echo", "after the echo of data line", sim::PowerCut::none},
     {CutKind::atJump, "jump", "at the bootloader jump", sim::PowerCut::atJump},
@@ -38,12 +38,12 @@ constexpr KindName kKinds[] = {
 };
 
 const KindName& nameOf(CutKind kind) {
-    for (const auto& k : kKinds) {
+    for (const auto& k : cKINDS) {
         if (k.kind == kind) {
             return k;
         }
     }
-    return kKinds[0];
+    return cKINDS[0];
 }
 
 bool onDataLine(CutKind kind) {
@@ -114,9 +114,9 @@ std::optional<CutPoint> parseCutPoint(const std::string& spec) {
     CutPoint cut;
     try {
         cut.image = std::stoi(image);
-        const auto* k = std::find_if(std::begin(kKinds), std::end(kKinds),
+        const auto* k = std::find_if(std::begin(cKINDS), std::end(cKINDS),
                                      [&](const KindName& n) { return kind == n.spec; });
-        if (k == std::end(kKinds) || cut.image < 1 ||
+        if (k == std::end(cKINDS) || cut.image < 1 ||
             cut.image > static_cast<int>(loggerSetups().size())) {
             return std::nullopt;
         }
