@@ -33,16 +33,15 @@ struct FaultPlan {
     std::vector<FaultEvent> events;  // in frame order
 };
 
-// The logger of this seed. A logger pinned to its firmware version is left out: found in its
-// bootloader by a repeat, it cannot be told from an ordinary one.
+// The logger of this seed, pinned loggers among them.
 const LoggerSetup& pickSetup(std::mt19937_64& random) {
-    std::vector<const LoggerSetup*> unpinned;
-    for (const LoggerSetup& s : loggerSetups()) {
-        if (s.imageFromBootloader == s.image) {
-            unpinned.push_back(&s);
-        }
-    }
-    return *unpinned[random() % unpinned.size()];
+    const auto& setups = loggerSetups();
+    return setups[random() % setups.size()];
+}
+
+// The image a user action must leave: a logger found in its bootloader cannot tell its pin.
+int expectedImage(const LoggerSetup& setup, bool inBootloader) {
+    return inBootloader ? setup.imageFromBootloader : setup.image;
 }
 
 int pick(std::mt19937_64& random, int low, int high) {
@@ -221,7 +220,8 @@ SoakResult runSoakSeed(std::uint64_t seed) {
         return result;
     }
     if (first.outcome->kind == RunOutcome::finished) {
-        result.failure = checkRecovered(logger, setup.image, first, "faulty run");
+        result.failure = checkRecovered(logger, expectedImage(setup, config.startInBootloader),
+                                        first, "faulty run");
         return result;
     }
     if (first.verdict.empty() ||
@@ -238,8 +238,9 @@ SoakResult runSoakSeed(std::uint64_t seed) {
     if (!logger.cableIn()) {
         logger.plugIn();
     }
+    const int expected = expectedImage(setup, logger.inBootloader());
     const ActionResult again = pressUpdate(logger.portPath(), cMAX_REPEATS, cACTION_LIMIT);
-    result.failure = checkRecovered(logger, setup.image, again, "re-run on a clean line");
+    result.failure = checkRecovered(logger, expected, again, "re-run on a clean line");
     return result;
 }
 
