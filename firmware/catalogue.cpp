@@ -86,6 +86,19 @@ int getFirmwareLastLine(int image) {
     return lastLine;
 }
 
+std::vector<std::string> getFirmwareLines(int image) {
+    std::vector<std::string> lines;
+    const int last = getFirmwareLastLine(image);
+    for (int n = 0; n <= last; ++n) {
+        std::string text;
+        int lastLine = 0;
+        TBl3FileHeader header;
+        getFirmwareData(image, cFW_LINE, n, text, lastLine, header);
+        lines.push_back(text);
+    }
+    return lines;
+}
+
 int getChosenLastLine() {
     return getFirmwareLastLine(ChosenImage.load());
 }

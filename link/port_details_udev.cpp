@@ -47,13 +47,6 @@ ComPortDetails detailsOf(udev* context, const std::string& name) {
 
 }  // namespace
 
-ComPortDetails namedPort(const std::string& name, const std::string& devicePath) {
-    ComPortDetails details;
-    details.name = name;
-    details.devicePath = devicePath;
-    return details;
-}
-
 std::vector<ComPortDetails> getComPortDetails() {
     std::vector<std::string> names;
     getComPortList(names);

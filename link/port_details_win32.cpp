@@ -5,13 +5,6 @@
 
 namespace pelion {
 
-ComPortDetails namedPort(const std::string& name, const std::string& devicePath) {
-    ComPortDetails details;
-    details.name = name;
-    details.devicePath = devicePath;
-    return details;
-}
-
 std::vector<ComPortDetails> getComPortDetails() {
     std::vector<std::string> names;
     getComPortList(names);

@@ -6,6 +6,7 @@
 // into one notification value (packPortError) and turns it back with unpackPortError.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -32,6 +33,24 @@ PortError lastPortError();
 void clearPortError();
 // Records a failure of the calling thread; for the port layer.
 void recordPortError(PortFailure failure, int osCode);
+
+// One line of a platform's table of what its error codes mean.
+template <class Code>
+struct ErrorMeaning {
+    Code code;
+    PortFailure failure;
+};
+
+// What a table says of a code; `other` for a code it does not list.
+template <class Code, std::size_t N>
+PortFailure meaningOf(const ErrorMeaning<Code> (&table)[N], Code code) {
+    for (const auto& entry : table) {
+        if (entry.code == code) {
+            return entry.failure;
+        }
+    }
+    return PortFailure::other;
+}
 
 // What an OS error code means when opening a port, and when reading or writing an open one.
 // Platform-specific.

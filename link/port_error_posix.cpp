@@ -8,13 +8,8 @@ namespace pelion {
 
 namespace {
 
-struct ErrnoMeaning {
-    int code;
-    PortFailure failure;
-};
-
 // EBUSY: the tty is held exclusively (TIOCEXCL) by someone else; EWOULDBLOCK: its lock is taken.
-constexpr ErrnoMeaning cOPEN_MEANINGS[] = {
+constexpr ErrorMeaning<int> cOPEN_MEANINGS[] = {
     {EACCES, PortFailure::notPermitted},       {EPERM, PortFailure::notPermitted},
     {EROFS, PortFailure::notPermitted},        {EBUSY, PortFailure::heldElsewhere},
     {EWOULDBLOCK, PortFailure::heldElsewhere}, {ENOENT, PortFailure::noSuchDevice},
@@ -24,22 +19,12 @@ constexpr ErrnoMeaning cOPEN_MEANINGS[] = {
 
 // A USB serial adapter pulled out, or the far end of a pseudo-terminal closed, fails every
 // read and write with one of these.
-constexpr ErrnoMeaning cIO_MEANINGS[] = {
+constexpr ErrorMeaning<int> cIO_MEANINGS[] = {
     {EIO, PortFailure::deviceGone},
     {ENXIO, PortFailure::deviceGone},
     {ENODEV, PortFailure::deviceGone},
     {EBADF, PortFailure::deviceGone},
 };
-
-template <std::size_t N>
-PortFailure meaningOf(const ErrnoMeaning (&table)[N], int osCode) {
-    for (const auto& entry : table) {
-        if (entry.code == osCode) {
-            return entry.failure;
-        }
-    }
-    return PortFailure::other;
-}
 
 }  // namespace
 

@@ -7,16 +7,11 @@ namespace pelion {
 
 namespace {
 
-struct ErrorMeaning {
-    DWORD code;
-    PortFailure failure;
-};
-
 // A COM port opened unshared by another program answers ERROR_ACCESS_DENIED, not a sharing
 // violation: on Windows that code means "held elsewhere", not a missing right. A port locked by
 // a program outside Windows' own bookkeeping (under Wine: a Linux program) answers with a lock
 // violation.
-constexpr ErrorMeaning cOPEN_MEANINGS[] = {
+constexpr ErrorMeaning<DWORD> cOPEN_MEANINGS[] = {
     {ERROR_ACCESS_DENIED, PortFailure::heldElsewhere},
     {ERROR_SHARING_VIOLATION, PortFailure::heldElsewhere},
     {ERROR_LOCK_VIOLATION, PortFailure::heldElsewhere},
@@ -26,7 +21,7 @@ constexpr ErrorMeaning cOPEN_MEANINGS[] = {
 };
 
 // A USB serial adapter pulled out during a run fails its handle's calls with one of these.
-constexpr ErrorMeaning cIO_MEANINGS[] = {
+constexpr ErrorMeaning<DWORD> cIO_MEANINGS[] = {
     {ERROR_BAD_COMMAND, PortFailure::deviceGone},
     {ERROR_DEVICE_REMOVED, PortFailure::deviceGone},
     {ERROR_GEN_FAILURE, PortFailure::deviceGone},
@@ -34,24 +29,14 @@ constexpr ErrorMeaning cIO_MEANINGS[] = {
     {ERROR_INVALID_HANDLE, PortFailure::deviceGone},
 };
 
-template <std::size_t N>
-PortFailure meaningOf(const ErrorMeaning (&table)[N], int osCode) {
-    for (const auto& entry : table) {
-        if (entry.code == static_cast<DWORD>(osCode)) {
-            return entry.failure;
-        }
-    }
-    return PortFailure::other;
-}
-
 }  // namespace
 
 PortFailure openFailure(int osCode) {
-    return meaningOf(cOPEN_MEANINGS, osCode);
+    return meaningOf(cOPEN_MEANINGS, static_cast<DWORD>(osCode));
 }
 
 PortFailure ioFailure(int osCode) {
-    return meaningOf(cIO_MEANINGS, osCode);
+    return meaningOf(cIO_MEANINGS, static_cast<DWORD>(osCode));
 }
 
 std::string osErrorText(int osCode) {

@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "firmware/catalogue.h"
 #include "link/link_timing.h"
 #include "reliability/logger_setups.h"
 #include "reliability/user_action.h"
@@ -183,7 +184,7 @@ std::string checkRecovered(sim::SimulatedLogger& logger, int image, const Action
     if (!r.outcome || r.outcome->kind != RunOutcome::finished) {
         return std::string(run) + " " + outcomeName(r) + " \"" + r.verdict + "\"";
     }
-    if (!logger.flashEquals(imageLines(image))) {
+    if (!logger.flashEquals(getFirmwareLines(image))) {
         return std::string("FALSE SUCCESS: the ") + run + " reported \"" + r.verdict +
                "\" but the flash is not image " + std::to_string(image);
     }

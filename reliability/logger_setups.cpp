@@ -57,21 +57,9 @@ const std::vector<LoggerSetup>& loggerSetups() {
     return setups;
 }
 
-std::vector<std::string> imageLines(int image) {
-    std::vector<std::string> lines;
-    for (int n = 0; n <= getFirmwareLastLine(image); ++n) {
-        std::string text;
-        int lastLine = 0;
-        TBl3FileHeader header;
-        getFirmwareData(image, cFW_LINE, n, text, lastLine, header);
-        lines.push_back(text);
-    }
-    return lines;
-}
-
 int dataLineCount(int image) {
     int count = 0;
-    for (const std::string& line : imageLines(image)) {
+    for (const std::string& line : getFirmwareLines(image)) {
         sHexLine = line;
         count += lineToRecord() && HexRecord[0] == 0x40 && HexRecord[3] == 0;
     }

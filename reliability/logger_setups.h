@@ -20,9 +20,6 @@ struct LoggerSetup {
 // The setup of each embedded image, in image order (1 to 11).
 const std::vector<LoggerSetup>& loggerSetups();
 
-// Every line of an image as the flash is compared against it.
-std::vector<std::string> imageLines(int image);
-
 // The data records of an image that the updater sends (64-byte type-0 records).
 int dataLineCount(int image);
 

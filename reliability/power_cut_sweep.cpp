@@ -3,6 +3,7 @@
 #include <array>
 #include <sstream>
 
+#include "firmware/catalogue.h"
 #include "link/link_timing.h"
 #include "reliability/logger_setups.h"
 #include "reliability/user_action.h"
@@ -175,7 +176,7 @@ std::string runCutPoint(const CutPoint& cut) {
         return "FALSE SUCCESS: the first run reported \"" + first.verdict + "\"";
     }
     // The vector table goes last: once it is written, every other record must be there.
-    if (logger.vectorTableWritten() && !logger.flashEquals(imageLines(setup.image))) {
+    if (logger.vectorTableWritten() && !logger.flashEquals(getFirmwareLines(setup.image))) {
         return "the vector table was written before the rest of the image";
     }
 
@@ -194,7 +195,7 @@ std::string runCutPoint(const CutPoint& cut) {
     if (!second.outcome || second.outcome->kind != RunOutcome::finished) {
         return "the second run " + outcomeText(second) + " (first run " + outcomeText(first) + ")";
     }
-    if (!logger.flashEquals(imageLines(expected))) {
+    if (!logger.flashEquals(getFirmwareLines(expected))) {
         return "the second run reported success but the flash is not image " +
                std::to_string(expected);
     }
