@@ -129,9 +129,9 @@ int exitStatus(const RunOutcome& outcome) {
 }
 
 // A worker posts its outcome just before it ends; nothing may be left running at exit.
-void waitForWorkers() {
+void waitForWorkers(RunControl& control) {
     if (!TCommThread::waitForWorkers(cWORKER_END_WAIT)) {
-        bCancel.store(true);
+        control.cancel();
         TCommThread::waitForWorkers(cWORKER_CANCEL_WAIT);
     }
 }
@@ -154,7 +154,7 @@ int runUpdate(const Arguments& a, const std::string& port) {
         .interrupt = [&] { control.cancel(); },
         .finished = [&] { return view.outcome().has_value(); },
     });
-    waitForWorkers();
+    waitForWorkers(control);
     return exitStatus(*view.outcome());
 }
 
