@@ -13,7 +13,10 @@ namespace pelion::cli {
 
 class ConsoleView : public RunView {
 public:
-    ConsoleView(EventLoop& loop, std::string port, bool readInfoOnly, bool terminal);
+    // A non-empty `prefix` starts every line on standard output (the port, when several
+    // loggers are updated at once).
+    ConsoleView(EventLoop& loop, std::string port, bool readInfoOnly, bool terminal,
+                std::string prefix = {});
 
     void addReport(const std::string& sLine) override;
     void clearReport() override {}
@@ -33,6 +36,8 @@ public:
     void runEnded(const RunOutcome& outcome) override { outcome_ = outcome; }
 
     const std::optional<RunOutcome>& outcome() const { return outcome_; }
+    // The text of the last message shown (the verdict once the run has ended).
+    const std::string& result() const { return result_; }
 
 private:
     void printLine(const std::string& line);
@@ -43,7 +48,9 @@ private:
     bool terminal_;
     ProgressLine progressLine_;
     int progress_ = 0;
+    std::string prefix_;
     std::string lastReport_;
+    std::string result_;
     std::optional<RunOutcome> outcome_;
 };
 
