@@ -29,6 +29,7 @@ const std::array cOPTIONS{
                [](Arguments& a, const std::string& v) { a.ports.push_back(v); }},
     OptionSpec{"--all", Takes::nothing,
                [](Arguments& a, const std::string&) { a.allPorts = true; }},
+    OptionSpec{"--json", Takes::nothing, [](Arguments& a, const std::string&) { a.json = true; }},
     OptionSpec{"--file", Takes::value, [](Arguments& a, const std::string& v) { a.file = v; }},
     OptionSpec{"--file-version", Takes::value,
                [](Arguments& a, const std::string& v) { a.fileVersion = v; }},
@@ -126,6 +127,11 @@ Options:
                      image and verdict ends the output. Repeats are counted per logger.
   --all              update the loggers on every logger port found, at once, as with
                      several --port options.
+  --json             write every event of every run as one JSON object per line on standard
+                     output (time, port, code, name, value and the report text where there
+                     is one) and, per logger, a last object with its verdict and exit
+                     status; the report lines then go to standard error, prefixed with
+                     their port.
   --yes, -y          answer Yes to the question asked before an update. Without a terminal
                      the tool refuses to start an update that asks a question unless --yes
                      is given.

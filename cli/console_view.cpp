@@ -31,6 +31,7 @@ ConsoleView::ConsoleView(EventLoop& loop, std::string port, bool readInfoOnly, b
 void ConsoleView::addReport(const std::string& sLine) {
     printLine(timeStamp() + " -> " + sLine);
     lastReport_ = sLine;
+    reported_.push_back(sLine);
 }
 
 // The message window's text; when the report has just shown it, it already stands last.
@@ -38,6 +39,7 @@ void ConsoleView::showResult(const std::string& sMsg) {
     result_ = sMsg;
     if (sMsg != lastReport_) {
         printLine(sMsg);
+        reported_.push_back(sMsg);
     }
 }
 
@@ -81,10 +83,10 @@ void ConsoleView::printLine(const std::string& line) {
     if (terminal_) {
         progressLine_.hide();
     }
-    std::fputs(prefix_.c_str(), stdout);
-    std::fputs(line.c_str(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    std::fputs(prefix_.c_str(), reportStream_);
+    std::fputs(line.c_str(), reportStream_);
+    std::fputc('\n', reportStream_);
+    std::fflush(reportStream_);
     if (terminal_) {
         progressLine_.redraw();
     }

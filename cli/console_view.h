@@ -2,8 +2,11 @@
 // verdict last, and, on a terminal, a progress bar and the beep on standard error.
 #pragma once
 
+#include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/run_control.h"
 #include "cli/event_loop.h"
@@ -17,6 +20,11 @@ public:
     // loggers are updated at once).
     ConsoleView(EventLoop& loop, std::string port, bool readInfoOnly, bool terminal,
                 std::string prefix = {});
+
+    // Where report lines go: standard output unless the events go there as data.
+    void setReportStream(std::FILE* stream) { reportStream_ = stream; }
+    // The lines reported since the last call, without their time stamps.
+    std::vector<std::string> takeReported() { return std::exchange(reported_, {}); }
 
     void addReport(const std::string& sLine) override;
     void clearReport() override {}
@@ -51,6 +59,8 @@ private:
     std::string prefix_;
     std::string lastReport_;
     std::string result_;
+    std::FILE* reportStream_ = stdout;
+    std::vector<std::string> reported_;
     std::optional<RunOutcome> outcome_;
 };
 

@@ -10,6 +10,7 @@
 #include "cli/console_view.h"
 #include "cli/event_loop.h"
 #include "cli/exit_status.h"
+#include "cli/json_events.h"
 #include "cli/text_table.h"
 #include "cli/updater.h"
 #include "link/comm_thread.h"
@@ -23,9 +24,20 @@ constexpr std::chrono::seconds cWORKER_CANCEL_WAIT{30};
 
 // One port's run with what the summary shows of it.
 struct PortRun {
-    PortRun(EventLoop& loop, std::size_t index, const std::string& port, bool readInfoOnly)
-        : view(loop, port, readInfoOnly, false, port + ": "), control(view, loop.targetOf(index)) {
+    PortRun(EventLoop& loop, std::size_t index, const std::string& port, bool readInfoOnly,
+            bool json)
+        : view(loop, port, readInfoOnly, false, port + ": "),
+          control(view, loop.targetOf(index)),
+          json(json) {
         control.setPublishesChosenImage(false);
+        if (json) {
+            view.setReportStream(stderr);
+        }
+    }
+
+    RunSummary summary() const {
+        return {control.port(), identityText(), imageText(),
+                view.result().empty() ? "-" : view.result(), exitStatus(*view.outcome())};
     }
 
     // The logger's identity as its first identity answer told it.
@@ -53,16 +65,26 @@ struct PortRun {
                firmwareVersionText(header) + ")";
     }
 
+    // With JSON events: the report lines shown since the last event, as an event of their own.
+    void emitReported() {
+        const std::vector<std::string> reported = view.takeReported();
+        if (json && !reported.empty()) {
+            std::printf("%s\n", reportJson(control.port(), reported).c_str());
+            std::fflush(stdout);
+        }
+    }
+
     ConsoleView view;
     RunControl control;
+    bool json;
     std::vector<std::string> identity;
 };
 
 std::string summaryTable(const std::vector<std::unique_ptr<PortRun>>& runs) {
     std::vector<TextRow> rows{{"PORT", "LOGGER", "IMAGE", "VERDICT"}};
     for (const auto& run : runs) {
-        rows.push_back({run->control.port(), run->identityText(), run->imageText(),
-                        run->view.result().empty() ? "-" : run->view.result()});
+        const RunSummary s = run->summary();
+        rows.push_back({s.port, s.logger, s.image, s.verdict});
     }
     return alignedTable(rows);
 }
@@ -74,7 +96,8 @@ int runSeveralPorts(const SeveralPortsRun& request) {
     EventLoop loop(interruptRequested);
     std::vector<std::unique_ptr<PortRun>> runs;
     for (std::size_t i = 0; i < request.ports.size(); ++i) {
-        runs.push_back(std::make_unique<PortRun>(loop, i, request.ports[i], request.readInfoOnly));
+        runs.push_back(std::make_unique<PortRun>(loop, i, request.ports[i], request.readInfoOnly,
+                                                 request.json));
         runs.back()->control.setMaxRepeats(request.maxRepeats);
         std::string reason;
         if (!runs.back()->control.PrepareRun(request.file.value_or(""), &reason)) {
@@ -86,6 +109,7 @@ int runSeveralPorts(const SeveralPortsRun& request) {
     catchInterrupt(interruptRequested);
     for (const auto& run : runs) {
         run->control.StartRun(tCMD0);
+        run->emitReported();
     }
     const auto allEnded = [&] {
         for (const auto& run : runs) {
@@ -98,8 +122,15 @@ int runSeveralPorts(const SeveralPortsRun& request) {
     loop.run({
         .notification =
             [&](std::size_t index, const Notification& n) {
-                runs[index]->note(n);
-                runs[index]->control.handleNotification(n.code, n.value);
+                PortRun& run = *runs[index];
+                run.emitReported();
+                run.note(n);
+                run.control.handleNotification(n.code, n.value);
+                const std::vector<std::string> reported = run.view.takeReported();
+                if (request.json) {
+                    std::printf("%s\n", notificationJson(run.control.port(), n, reported).c_str());
+                    std::fflush(stdout);
+                }
             },
         .interrupt =
             [&] {
@@ -115,7 +146,13 @@ int runSeveralPorts(const SeveralPortsRun& request) {
         }
         TCommThread::waitForWorkers(cWORKER_CANCEL_WAIT);
     }
-    std::fputs(summaryTable(runs).c_str(), stdout);
+    if (request.json) {
+        for (const auto& run : runs) {
+            std::printf("%s\n", endJson(run->summary()).c_str());
+        }
+    } else {
+        std::fputs(summaryTable(runs).c_str(), stdout);
+    }
     std::fflush(stdout);
     for (const auto& run : runs) {
         if (const int status = exitStatus(*run->view.outcome()); status != cEXIT_OK) {

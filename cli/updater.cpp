@@ -208,8 +208,8 @@ int runUpdater(const std::vector<std::string>& args) {
             return fail(cEX_CANCELLED, "nothing was done");
         }
     }
-    if (ports.size() > 1 || a.allPorts) {
-        return runSeveralPorts({ports, a.file, a.maxRepeats, a.readInfoOnly});
+    if (ports.size() > 1 || a.allPorts || a.json) {
+        return runSeveralPorts({ports, a.file, a.maxRepeats, a.readInfoOnly, a.json});
     }
     return runUpdate(a, ports.front());
 }

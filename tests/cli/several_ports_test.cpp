@@ -5,10 +5,13 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "reliability/logger_setups.h"
 #include "sim/simulated_logger.h"
@@ -156,6 +159,60 @@ TEST_F(SeveralPorts, CtrlCCancelsEveryRun) {
             << tool->out();
         EXPECT_FALSE(logger->vectorTableWritten());
     }
+}
+
+// Every report line of each port stands, in order, in the JSON events of the same run; each
+// logger ends with one "end" object holding its verdict and exit status.
+TEST_F(SeveralPorts, JsonEventsCarryTheReportLinesOfTheSameRun) {
+    const auto& setups = reliability::loggerSetups();
+    sim::LoggerConfig wrongClass = setups.back().config;
+    wrongClass.appClass = 0x1234;
+    startLoggers({setups.back().config, wrongClass});
+    std::vector<std::string> args = portArgs();
+    args.push_back("--json");
+    auto tool = start(args);
+    EXPECT_EQ(tool->finish(), 40) << tool->err();
+
+    std::map<std::string, std::vector<std::string>> reportedInJson;
+    std::map<std::string, nlohmann::json> ends;
+    for (const std::string& line : linesOf(tool->out())) {
+        const auto event = nlohmann::json::parse(line);  // throws on a line that is no JSON
+        const std::string port = event.at("port");
+        ASSERT_TRUE(event.at("time").is_string());
+        if (event.at("event") == "end") {
+            EXPECT_EQ(ends.count(port), 0u) << "one end per logger";
+            ends[port] = event;
+            continue;
+        }
+        if (event.at("event") == "notification") {
+            EXPECT_TRUE(event.at("code").is_number());
+            EXPECT_TRUE(event.at("value").is_number());
+            EXPECT_TRUE(event.at("name").get<std::string>().starts_with("cNT_"));
+        }
+        if (event.contains("report")) {
+            for (const std::string& text : linesOf(event.at("report").get<std::string>())) {
+                reportedInJson[port].push_back(text);
+            }
+        }
+    }
+    for (const auto& logger : loggers_) {
+        const std::string port = logger->portPath();
+        std::vector<std::string> reportLines;
+        for (const std::string& line : linesOf(tool->err())) {
+            const std::string prefix = port + ": ";
+            if (line.starts_with(prefix)) {
+                const std::string text = line.substr(prefix.size());
+                const auto arrow = text.find(" -> ");
+                reportLines.push_back(arrow == std::string::npos ? text : text.substr(arrow + 4));
+            }
+        }
+        EXPECT_FALSE(reportLines.empty()) << port;
+        EXPECT_EQ(reportedInJson[port], reportLines) << port;
+        ASSERT_EQ(ends.count(port), 1u) << port;
+        EXPECT_EQ(ends[port].at("verdict"), reportLines.back());
+    }
+    EXPECT_EQ(ends[loggers_[0]->portPath()].at("exit"), 0);
+    EXPECT_EQ(ends[loggers_[1]->portPath()].at("exit"), 40);
 }
 
 }  // namespace
