@@ -82,11 +82,6 @@ constexpr std::array cNOTIFICATIONS{
                           return report(format("Update class %d [%s]", v,
                                                classToStr(word(v), cCODE_NONE).c_str()));
                       }},
-    NotificationEntry{cNT_UPDATE_START,
-                      [](std::int32_t) {
-                          return reportAndStatus(
-                              imageText("Update", getFirmwareHeader(ChosenImage.load())));
-                      }},
     NotificationEntry{
         cNT_CHECK_IMAGE,
         [](std::int32_t v) { return report(imageText("Check", getFirmwareHeader(v))); }},
@@ -135,6 +130,14 @@ constexpr std::array cABORTS{
 }  // namespace
 
 NotificationText notificationText(std::uint32_t code, std::int32_t value) {
+    return notificationText(code, value, getFirmwareHeader(ChosenImage.load()));
+}
+
+NotificationText notificationText(std::uint32_t code, std::int32_t value,
+                                  const TBl3FileHeader& chosen) {
+    if (code == cNT_UPDATE_START) {
+        return reportAndStatus(imageText("Update", chosen));
+    }
     for (const NotificationEntry& entry : cNOTIFICATIONS) {
         if (entry.code == code) {
             return entry.show(value);

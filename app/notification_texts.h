@@ -23,7 +23,10 @@ struct NotificationText {
 };
 
 // The report line (and status) of a notification that neither ends nor repeats a run. `shows`
-// is `nothing` for a code without a text and for a value that shows nothing.
+// is `nothing` for a code without a text and for a value that shows nothing. `chosen` is the
+// header of the run's image; without it, that of the window's ChosenImage.
+NotificationText notificationText(std::uint32_t code, std::int32_t value,
+                                  const TBl3FileHeader& chosen);
 NotificationText notificationText(std::uint32_t code, std::int32_t value);
 
 // How an abort code ends the run.

@@ -5,7 +5,6 @@
 #include "firmware/catalogue.h"
 #include "firmware/file_reader.h"
 #include "link/eorvo.h"
-#include "update/application_facts.h"
 #include "update/options.h"
 
 namespace pelion {
@@ -21,13 +20,23 @@ RunControl::RunControl(RunView& view, NotificationTargetPtr target)
 
 bool RunControl::PrepareRun(const std::string& sFile, std::string* reason) {
     view_.clearReport();
-    ChosenImage.store(-1);
-    forgetApplicationFacts();  // a new user action may be meant for another logger
+    if (publishesChosenImage_) {
+        ChosenImage.store(-1);
+    }
+    chosenImage_ = -1;
+    facts_->forget();  // a new user action may be meant for another logger
     // A file that does not load must not fall back to the embedded images: the user chose
     // this file, so nothing runs at all.
-    if (!sFile.empty() && !loadFirmwareFile(sFile, reason)) {
-        return false;
+    if (!sFile.empty()) {
+        if (!loadFirmwareFile(sFile, reason)) {
+            return false;
+        }
+        chosenImage_ = ChosenImage.load();
+        if (!publishesChosenImage_) {
+            ChosenImage.store(-1);
+        }
     }
+    file_ = chosenImage_ == 0 ? currentFirmwareFile() : nullptr;
     FPort = view_.portFieldText();
     repeats_ = 0;
     progRepeats_ = 0;
@@ -46,10 +55,20 @@ void RunControl::startRun(TCmd cmd, bool cancelRequested) {
     view_.setProgressBar(0);
     view_.setRunningControls(true);
     running_ = true;
+    if (publishesChosenImage_) {
+        // The window may have loaded a file (or dropped it) since PrepareRun.
+        chosenImage_ = ChosenImage.load();
+        if (chosenImage_ == 0 && !file_) {
+            file_ = currentFirmwareFile();
+        }
+    }
+    UpdateOptions options = currentUpdateOptions();
+    options.bReadInfoOnly = view_.readInfoOnlyChecked();
+    run_ = std::make_shared<UpdateContext>(target_, options, chosenImage_, file_, facts_);
     // Set before the worker exists, so that a cancel request carried over from the previous
     // run is seen at the new worker's very first frame.
-    bCancel.store(cancelRequested);
-    TCommThread::Create(WorkerClass, target_, cmd, FPort);
+    run_->bCancel.store(cancelRequested);
+    TCommThread::Create(WorkerClass, run_, cmd, FPort);
 }
 
 void RunControl::ResetControls() {
@@ -59,15 +78,37 @@ void RunControl::ResetControls() {
 }
 
 void RunControl::cancel() {
-    bCancel.store(true);
+    if (run_) {
+        run_->bCancel.store(true);
+    }
+}
+
+// The worker writes its choice into the run's context; the front end takes it with each
+// notification, so that texts and the window show the image the run has chosen.
+void RunControl::takeChosenImage() {
+    if (!run_) {
+        if (publishesChosenImage_) {
+            chosenImage_ = ChosenImage.load();
+        }
+        return;
+    }
+    chosenImage_ = run_->ChosenImage.load();
+    if (publishesChosenImage_) {
+        ChosenImage.store(chosenImage_);
+    }
+}
+
+TBl3FileHeader RunControl::chosenHeader() const {
+    return run_ ? run_->firmwareHeader(chosenImage_) : getFirmwareHeader(chosenImage_);
 }
 
 void RunControl::handleNotification(std::uint32_t code, std::int32_t value) {
+    takeChosenImage();
     switch (code) {
         case cNT_FINISHED:
             view_.setProgressBar(100);
             ResetControls();
-            verdict(finishedText(getFirmwareHeader(ChosenImage.load())));
+            verdict(finishedText(chosenHeader()));
             endRun({RunOutcome::finished, 0});
             return;
         case cNT_PROGRESS:
@@ -87,7 +128,7 @@ void RunControl::handleNotification(std::uint32_t code, std::int32_t value) {
         default:
             break;
     }
-    const NotificationText shown = notificationText(code, value);
+    const NotificationText shown = notificationText(code, value, chosenHeader());
     if (shown.shows == NotificationShows::nothing) {
         return;
     }
@@ -141,7 +182,7 @@ void RunControl::handleRetry(std::int32_t value) {
     const auto cmd = static_cast<TCmd>(value & 0xFF);
     // The cancel request is taken as it stands when the wait is over, so that Cancel counts
     // whether it was pressed during the failed run or during the wait.
-    view_.callLater(cRETRY_WAIT, [this, cmd] { startRun(cmd, bCancel.load()); });
+    view_.callLater(cRETRY_WAIT, [this, cmd] { startRun(cmd, run_ && run_->bCancel.load()); });
 }
 
 void RunControl::verdict(const std::string& text) {

@@ -12,6 +12,7 @@
 
 #include "link/comm_thread.h"
 #include "link/notify.h"
+#include "update/update_context.h"
 
 namespace pelion {
 
@@ -54,10 +55,11 @@ public:
     // `target` is what the front end hands to every worker it starts.
     RunControl(RunView& view, NotificationTargetPtr target);
 
-    // Clears the report, sets ChosenImage to -1, loads `sFile` as image 0 when given and takes
-    // the port name. A file that fails to load ends it early with False and `reason`; the
-    // caller then starts nothing.
+    // Clears the report, sets ChosenImage to -1, forgets the application facts, loads `sFile` as
+    // image 0 when given and takes the port name. A file that fails to load ends it early with
+    // False and `reason`; the caller then starts nothing.
     bool PrepareRun(const std::string& sFile = {}, std::string* reason = nullptr);
+    // Hands the worker a new run context filled from the window's settings.
     void StartRun(TCmd cmd);
     void ResetControls();
     // The Cancel button: the worker ends with "Process cancelled!" at its next attempt.
@@ -72,6 +74,14 @@ public:
     // N repeats!". Without a limit both repeat for ever, as in the window, whose user has Cancel.
     void setMaxRepeats(std::optional<int> repeats) { maxRepeats_ = repeats; }
 
+    // The window shows the run's image in the global ChosenImage (the firmware overview reads
+    // it); a front end with several runs at once keeps it to each run with False.
+    void setPublishesChosenImage(bool publishes) { publishesChosenImage_ = publishes; }
+    // The image of the current or last run, -1 for none.
+    int chosenImage() const { return chosenImage_; }
+    // What this user action has read from the logger's application so far.
+    const std::shared_ptr<ApplicationFactsMemory>& applicationFacts() const { return facts_; }
+
     void handleNotification(std::uint32_t code, std::int32_t value);
 
 private:
@@ -80,6 +90,8 @@ private:
     void handleAbort(std::int32_t code);
     void handleRetry(std::int32_t value);
     void endRun(const RunOutcome& outcome);
+    void takeChosenImage();
+    TBl3FileHeader chosenHeader() const;
     bool repeatsUsedUp(int repeats) const { return maxRepeats_ && repeats >= *maxRepeats_; }
 
     RunView& view_;
@@ -89,7 +101,12 @@ private:
     int repeats_ = 0;      // after communication errors
     int progRepeats_ = 0;  // after programming errors
     std::optional<int> maxRepeats_;
-    std::optional<std::int32_t> portFailure_;  // the reason posted before the coming abort
+    std::optional<std::int32_t> portFailure_;   // the reason posted before the coming abort
+    std::shared_ptr<UpdateContext> run_;        // the run started last
+    std::shared_ptr<const FirmwareFile> file_;  // image 0 of this action, when one was loaded
+    std::shared_ptr<ApplicationFactsMemory> facts_ = std::make_shared<ApplicationFactsMemory>();
+    int chosenImage_ = -1;
+    bool publishesChosenImage_ = true;
 };
 
 }  // namespace pelion

@@ -25,7 +25,11 @@ std::optional<int> count(const std::string& text) {
 }
 
 const std::array cOPTIONS{
-    OptionSpec{"--port", Takes::value, [](Arguments& a, const std::string& v) { a.port = v; }},
+    OptionSpec{"--port", Takes::value,
+               [](Arguments& a, const std::string& v) { a.ports.push_back(v); }},
+    OptionSpec{"--all", Takes::nothing,
+               [](Arguments& a, const std::string&) { a.allPorts = true; }},
+    OptionSpec{"--json", Takes::nothing, [](Arguments& a, const std::string&) { a.json = true; }},
     OptionSpec{"--file", Takes::value, [](Arguments& a, const std::string& v) { a.file = v; }},
     OptionSpec{"--file-version", Takes::value,
                [](Arguments& a, const std::string& v) { a.fileVersion = v; }},
@@ -99,11 +103,14 @@ Parsed parseArguments(const std::vector<std::string>& args) {
             return parsed;
         }
     }
+    if (a.allPorts && !a.ports.empty()) {
+        parsed.error = "--all and --port exclude each other";
+    }
     return parsed;
 }
 
 std::string helpText() {
-    return R"(usage: pelion-update [--port PORT] [OPTIONS] [ELEMENT...]
+    return R"(usage: pelion-update [--port PORT]... [--all] [OPTIONS] [ELEMENT...]
 
 Updates the firmware of a Pelion logger attached to a serial port: identifies the logger,
 brings it into its bootloader, programs the embedded firmware image that fits it and checks
@@ -114,7 +121,17 @@ with the time left.
 Options:
   --port PORT        the logger's serial port (a name below /dev or a full path; COM3 on
                      Windows). Without it, the one logger port found is used; with none or
-                     several found, the tool stops and lists them.
+                     several found, the tool stops and lists them. Given more than
+                     once, the loggers on all these ports are updated at once: each
+                     report line starts with "PORT: ", and a table of port, logger,
+                     image and verdict ends the output. Repeats are counted per logger.
+  --all              update the loggers on every logger port found, at once, as with
+                     several --port options.
+  --json             write every event of every run as one JSON object per line on standard
+                     output (time, port, code, name, value and the report text where there
+                     is one) and, per logger, a last object with its verdict and exit
+                     status; the report lines then go to standard error, prefixed with
+                     their port.
   --yes, -y          answer Yes to the question asked before an update. Without a terminal
                      the tool refuses to start an update that asks a question unless --yes
                      is given.
@@ -155,8 +172,8 @@ Before an update the tool asks "Do you save your measurements ?" (or, with mf:+,
 update clears all measurements!"); internal mode asks only the latter. The answer is read
 from the terminal, y for Yes; anything else, or just Enter, is No.
 
-Ctrl-C cancels a run: the logger is left at its next frame, the port is closed and the tool
-ends with "Process cancelled!".
+Ctrl-C cancels a run (every run, with several ports): the logger is left at its next
+frame, the port is closed and the tool ends with "Process cancelled!".
 
 Exit status:
   0      the update was completed
@@ -170,6 +187,8 @@ Exit status:
          several ports, a firmware file that cannot be read, a question without a terminal
   30     the run was repeated --max-repeats times after communication errors
   44     the run was repeated --max-repeats times after programming errors
+With several ports: 0 when every logger was updated, otherwise the status of the first
+port, in the order given, whose run did not succeed.
 )";
 }
 

@@ -8,7 +8,9 @@
 namespace pelion::cli {
 
 struct Arguments {
-    std::optional<std::string> port;
+    std::vector<std::string> ports;          // --port, in the order given
+    bool allPorts = false;                   // --all
+    bool json = false;                       // --json: the events as JSON lines on standard output
     std::optional<std::string> file;         // program this firmware file as image 0
     std::optional<std::string> fileVersion;  // show the header of this firmware file
     std::optional<int> maxRepeats;

@@ -19,22 +19,27 @@ std::string timeStamp() {
 
 }  // namespace
 
-ConsoleView::ConsoleView(EventLoop& loop, std::string port, bool readInfoOnly, bool terminal)
+ConsoleView::ConsoleView(EventLoop& loop, std::string port, bool readInfoOnly, bool terminal,
+                         std::string prefix)
     : loop_(loop),
       port_(std::move(port)),
       readInfoOnly_(readInfoOnly),
       terminal_(terminal),
-      progressLine_(stderr) {}
+      progressLine_(stderr),
+      prefix_(std::move(prefix)) {}
 
 void ConsoleView::addReport(const std::string& sLine) {
     printLine(timeStamp() + " -> " + sLine);
     lastReport_ = sLine;
+    reported_.push_back(sLine);
 }
 
 // The message window's text; when the report has just shown it, it already stands last.
 void ConsoleView::showResult(const std::string& sMsg) {
+    result_ = sMsg;
     if (sMsg != lastReport_) {
         printLine(sMsg);
+        reported_.push_back(sMsg);
     }
 }
 
@@ -42,7 +47,7 @@ void ConsoleView::explainPortFailure(const std::string& sText) {
     if (terminal_) {
         progressLine_.hide();
     }
-    std::fprintf(stderr, "pelion-update: %s\n", sText.c_str());
+    std::fprintf(stderr, "pelion-update: %s%s\n", prefix_.c_str(), sText.c_str());
     std::fflush(stderr);
 }
 
@@ -78,9 +83,10 @@ void ConsoleView::printLine(const std::string& line) {
     if (terminal_) {
         progressLine_.hide();
     }
-    std::fputs(line.c_str(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    std::fputs(prefix_.c_str(), reportStream_);
+    std::fputs(line.c_str(), reportStream_);
+    std::fputc('\n', reportStream_);
+    std::fflush(reportStream_);
     if (terminal_) {
         progressLine_.redraw();
     }

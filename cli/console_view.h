@@ -2,8 +2,11 @@
 // verdict last, and, on a terminal, a progress bar and the beep on standard error.
 #pragma once
 
+#include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/run_control.h"
 #include "cli/event_loop.h"
@@ -13,7 +16,15 @@ namespace pelion::cli {
 
 class ConsoleView : public RunView {
 public:
-    ConsoleView(EventLoop& loop, std::string port, bool readInfoOnly, bool terminal);
+    // A non-empty `prefix` starts every line on standard output (the port, when several
+    // loggers are updated at once).
+    ConsoleView(EventLoop& loop, std::string port, bool readInfoOnly, bool terminal,
+                std::string prefix = {});
+
+    // Where report lines go: standard output unless the events go there as data.
+    void setReportStream(std::FILE* stream) { reportStream_ = stream; }
+    // The lines reported since the last call, without their time stamps.
+    std::vector<std::string> takeReported() { return std::exchange(reported_, {}); }
 
     void addReport(const std::string& sLine) override;
     void clearReport() override {}
@@ -33,6 +44,8 @@ public:
     void runEnded(const RunOutcome& outcome) override { outcome_ = outcome; }
 
     const std::optional<RunOutcome>& outcome() const { return outcome_; }
+    // The text of the last message shown (the verdict once the run has ended).
+    const std::string& result() const { return result_; }
 
 private:
     void printLine(const std::string& line);
@@ -43,7 +56,11 @@ private:
     bool terminal_;
     ProgressLine progressLine_;
     int progress_ = 0;
+    std::string prefix_;
     std::string lastReport_;
+    std::string result_;
+    std::FILE* reportStream_ = stdout;
+    std::vector<std::string> reported_;
     std::optional<RunOutcome> outcome_;
 };
 

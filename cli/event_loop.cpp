@@ -1,6 +1,10 @@
 #include "cli/event_loop.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
 
 namespace pelion::cli {
 
@@ -11,8 +15,52 @@ constexpr std::chrono::milliseconds cINTERRUPT_POLL{50};
 
 }  // namespace
 
+// In posting order across all runs; posted on worker threads, taken on the main thread.
+class EventLoop::Queue {
+public:
+    void post(Posted posted) {
+        {
+            std::lock_guard lock(mutex_);
+            queue_.push_back(posted);
+        }
+        posted_.notify_one();
+    }
+
+    std::optional<Posted> takeFor(std::chrono::milliseconds timeout) {
+        std::unique_lock lock(mutex_);
+        if (!posted_.wait_for(lock, timeout, [this] { return !queue_.empty(); })) {
+            return std::nullopt;
+        }
+        const Posted posted = queue_.front();
+        queue_.pop_front();
+        return posted;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable posted_;
+    std::deque<Posted> queue_;
+};
+
+class EventLoop::RunTarget : public NotificationTarget {
+public:
+    RunTarget(std::shared_ptr<Queue> queue, std::size_t run)
+        : queue_(std::move(queue)), run_(run) {}
+    void post(std::uint32_t code, std::int32_t value) override {
+        queue_->post({run_, {code, value}});
+    }
+
+private:
+    const std::shared_ptr<Queue> queue_;
+    const std::size_t run_;
+};
+
 EventLoop::EventLoop(std::atomic<bool>& interruptRequested)
-    : interruptRequested_(interruptRequested) {}
+    : interruptRequested_(interruptRequested), queue_(std::make_shared<Queue>()) {}
+
+NotificationTargetPtr EventLoop::targetOf(std::size_t run) const {
+    return std::make_shared<RunTarget>(queue_, run);
+}
 
 void EventLoop::callLater(std::chrono::milliseconds delay, std::function<void()> action) {
     delayed_.push_back({std::chrono::steady_clock::now() + delay, std::move(action)});
@@ -23,8 +71,8 @@ void EventLoop::run(const Handlers& handlers) {
         if (interruptRequested_.exchange(false)) {
             handlers.interrupt();
         }
-        if (const auto n = queue_->takeFor(nextWait())) {
-            handlers.notification(*n);
+        if (const auto posted = queue_->takeFor(nextWait())) {
+            handlers.notification(posted->run, posted->notification);
         }
         runDueActions();
     }

@@ -13,8 +13,10 @@
 #include "cli/console.h"
 #include "cli/console_view.h"
 #include "cli/event_loop.h"
+#include "cli/exit_status.h"
 #include "cli/firmware_table.h"
 #include "cli/port_table.h"
+#include "cli/several_ports.h"
 #include "firmware/file_reader.h"
 #include "link/comm_thread.h"
 #include "link/eorvo.h"
@@ -84,25 +86,40 @@ int showFileVersion(const std::string& path) {
     return cEXIT_OK;
 }
 
-// The port the user named, else the one logger port there is.
-std::optional<std::string> choosePort(const Arguments& a) {
-    if (a.port) {
-        return a.port;
+// The ports the user named (each once), every logger port with --all, else the one logger port
+// there is. Empty after a usage error.
+std::vector<std::string> choosePorts(const Arguments& a) {
+    for (std::size_t i = 0; i < a.ports.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            if (a.ports[i] == a.ports[j]) {
+                fail(cEXIT_USAGE, "the port " + a.ports[i] + " is named twice");
+                return {};
+            }
+        }
+    }
+    if (!a.ports.empty()) {
+        return a.ports;
     }
     std::vector<std::string> ports;
     getComPortList(ports);
+    if (a.allPorts) {
+        if (ports.empty()) {
+            fail(cEXIT_USAGE, "no logger port found; attach the loggers or name their ports");
+        }
+        return ports;
+    }
     if (ports.size() == 1) {
         std::fprintf(stderr, "pelion-update: using %s, the only logger port found\n",
                      ports.front().c_str());
-        return ports.front();
+        return ports;
     }
     if (ports.empty()) {
         fail(cEXIT_USAGE, "no logger port found; attach the logger or name its port with --port");
     } else {
-        fail(cEXIT_USAGE,
-             "several logger ports found (" + portsText(ports) + "); choose one with --port");
+        fail(cEXIT_USAGE, "several logger ports found (" + portsText(ports) +
+                              "); choose one with --port, or update them all with --all");
     }
-    return std::nullopt;
+    return {};
 }
 
 // Asks the question on the terminal; only y or yes goes on.
@@ -116,22 +133,10 @@ bool askOnTerminal(const Question& q) {
     return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes" || answer == "YES";
 }
 
-int exitStatus(const RunOutcome& outcome) {
-    switch (outcome.kind) {
-        case RunOutcome::finished:
-            return cEXIT_OK;
-        case RunOutcome::repeatsExhausted:
-            return outcome.abortCode;  // 30 after communication errors, 44 after wrong echoes
-        case RunOutcome::aborted:
-            return abortText(outcome.abortCode, {}).known ? outcome.abortCode : cEXIT_FATAL;
-    }
-    return cEXIT_FATAL;
-}
-
 // A worker posts its outcome just before it ends; nothing may be left running at exit.
-void waitForWorkers() {
+void waitForWorkers(RunControl& control) {
     if (!TCommThread::waitForWorkers(cWORKER_END_WAIT)) {
-        bCancel.store(true);
+        control.cancel();
         TCommThread::waitForWorkers(cWORKER_CANCEL_WAIT);
     }
 }
@@ -140,7 +145,7 @@ int runUpdate(const Arguments& a, const std::string& port) {
     std::atomic<bool> interruptRequested{false};
     EventLoop loop(interruptRequested);
     ConsoleView view(loop, port, a.readInfoOnly, stderrIsTerminal());
-    RunControl control(view, loop.queue());
+    RunControl control(view, loop.targetOf(0));
     control.setMaxRepeats(a.maxRepeats);
 
     std::string reason;
@@ -150,11 +155,12 @@ int runUpdate(const Arguments& a, const std::string& port) {
     catchInterrupt(interruptRequested);
     control.StartRun(tCMD0);
     loop.run({
-        .notification = [&](const Notification& n) { control.handleNotification(n.code, n.value); },
+        .notification = [&](std::size_t,
+                            const Notification& n) { control.handleNotification(n.code, n.value); },
         .interrupt = [&] { control.cancel(); },
         .finished = [&] { return view.outcome().has_value(); },
     });
-    waitForWorkers();
+    waitForWorkers(control);
     return exitStatus(*view.outcome());
 }
 
@@ -185,8 +191,8 @@ int runUpdater(const std::vector<std::string>& args) {
         }
         return a.fileVersion ? showFileVersion(*a.fileVersion) : status;
     }
-    const std::optional<std::string> port = choosePort(a);
-    if (!port) {
+    const std::vector<std::string> ports = choosePorts(a);
+    if (ports.empty()) {
         return cEXIT_USAGE;
     }
     // The firmware file is programmed without a question, as the File button does.
@@ -202,7 +208,10 @@ int runUpdater(const std::vector<std::string>& args) {
             return fail(cEX_CANCELLED, "nothing was done");
         }
     }
-    return runUpdate(a, *port);
+    if (ports.size() > 1 || a.allPorts || a.json) {
+        return runSeveralPorts({ports, a.file, a.maxRepeats, a.readInfoOnly, a.json});
+    }
+    return runUpdate(a, ports.front());
 }
 
 }  // namespace pelion::cli

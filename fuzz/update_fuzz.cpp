@@ -16,6 +16,7 @@
 #include "reliability/logger_setups.h"
 #include "update/options.h"
 #include "update/pelion_comm_thread.h"
+#include "update/update_context.h"
 
 namespace {
 
@@ -31,10 +32,10 @@ public:
     std::vector<Notification> ends;
 };
 
-std::vector<std::string> chosenImageLines() {
+std::vector<std::string> chosenImageLines(const UpdateContext& run) {
     std::vector<std::string> lines;
-    for (int n = 0; n <= getChosenLastLine(); ++n) {
-        lines.push_back(getChosenLine(n));
+    for (int n = 0; n <= run.chosenLastLine(); ++n) {
+        lines.push_back(run.chosenLine(n));
     }
     return lines;
 }
@@ -54,18 +55,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto& setups = reliability::loggerSetups();
     sim::LoggerConfig config = setups[setup % setups.size()].config;
     config.startInBootloader = (setup & 0x10) != 0;
-    bCheckClass = (setup & 0x20) == 0;
-    bCheckPlatform = (setup & 0x40) == 0;
-    bCheckLogger = (setup & 0x80) == 0;
-    bReadInfoOnly = false;
-    bCancel.store(false);
-    ChosenImage.store(-1);
+    UpdateOptions options;
+    options.bCheckClass = (setup & 0x20) == 0;
+    options.bCheckPlatform = (setup & 0x40) == 0;
+    options.bCheckLogger = (setup & 0x80) == 0;
 
     fuzz::ScriptedLine line(config, data + 1, size - 1);
     fuzz::useLine(&line);
     auto outcomes = std::make_shared<Outcomes>();
+    auto run = std::make_shared<UpdateContext>(outcomes, options, -1, nullptr, nullptr);
     {
-        TPelionCommThread worker(outcomes, tCMD0, "fuzz");
+        TPelionCommThread worker(run, tCMD0, "fuzz");
         worker.Execute();
     }
     fuzz::useLine(nullptr);
@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (end.code == cNT_ABORTED && end.value == 0) {
         std::abort();  // an error that is not the updater's own escaped the run
     }
-    if (end.code == cNT_FINISHED && !line.logger().flash().equals(chosenImageLines())) {
+    if (end.code == cNT_FINISHED && !line.logger().flash().equals(chosenImageLines(*run))) {
         std::abort();  // a success without the image in the flash
     }
     return 0;

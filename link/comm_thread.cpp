@@ -14,7 +14,6 @@
 
 namespace pelion {
 
-std::atomic<bool> bCancel{false};
 TCommThreadClass WorkerClass = &makeWorker<TCommThread>;
 
 namespace {
@@ -45,32 +44,27 @@ std::optional<std::int32_t> portFailureOf(std::int32_t abortCode) {
     return packPortError(reason);
 }
 
-void throwIfCancelled() {
-    if (bCancel.load()) {
-        throw EOrvo(cEX_CANCELLED);
-    }
-}
-
 }  // namespace
 
-TCommThread::TCommThread(NotificationTargetPtr hWindow, TCmd cmd, std::string sPort)
-    : FCmd(cmd), FhWindow(std::move(hWindow)), FsPort(std::move(sPort)) {}
+TCommThread::TCommThread(RunContextPtr run, TCmd cmd, std::string sPort)
+    : FRun(std::move(run)),
+      FCmd(cmd),
+      FhWindow(FRun ? FRun->hWindow : nullptr),
+      FsPort(std::move(sPort)) {}
 
-TCommThread::~TCommThread() {
-    closePort();
-}
+TCommThread::~TCommThread() = default;
 
-void TCommThread::Create(TCommThreadClass workerClass, NotificationTargetPtr hWindow, TCmd cmd,
+void TCommThread::Create(TCommThreadClass workerClass, const RunContextPtr& run, TCmd cmd,
                          std::string sPort) {
     // A worker that cannot be built or whose thread cannot be started (no memory, the
     // system's thread limit) ends its run as any failed run ends: with one outcome posted,
     // so the front end becomes idle again and shows the failure.
     try {
-        startWorker(workerClass(hWindow, cmd, std::move(sPort)));
+        startWorker(workerClass(run, cmd, std::move(sPort)));
     } catch (...) {
         try {
-            if (hWindow) {
-                hWindow->post(cNT_ABORTED, 0);
+            if (run && run->hWindow) {
+                run->hWindow->post(cNT_ABORTED, 0);
             }
         } catch (...) {
             // A front end that cannot take the outcome cannot be told anything else either.
@@ -112,8 +106,8 @@ bool TCommThread::waitForWorkers(std::chrono::milliseconds timeout) {
 void TCommThread::Execute() {
     clearPortError();
     try {
-        FhPort = openComPort(FsPort, cLINK_BAUD);
-        if (FhPort == cINVALID_PORT) {
+        FhPort = ComPortHandle(openComPort(FsPort, cLINK_BAUD));
+        if (!FhPort.isOpen()) {
             throw EOrvo(cEX_PORT_NOT_READY);
         }
         try {
@@ -140,6 +134,12 @@ void TCommThread::Execute() {
         }
     } catch (...) {
         post(cNT_ABORTED, 0);
+    }
+}
+
+void TCommThread::throwIfCancelled() const {
+    if (FRun && FRun->bCancel.load()) {
+        throw EOrvo(cEX_CANCELLED);
     }
 }
 
@@ -174,10 +174,10 @@ bool TCommThread::sendCommand(bool bAnswer, std::uint8_t cmd, std::uint8_t p1, s
 }
 
 void TCommThread::clearAndPurge() {
-    if (!clearComError(FhPort)) {
+    if (!clearComError(FhPort.get())) {
         throw EOrvo(cEX_PORT_IO, "ClearCommError");
     }
-    if (!purgeComPort(FhPort)) {
+    if (!purgeComPort(FhPort.get())) {
         throw EOrvo(cEX_PORT_IO, "PurgeComm");
     }
 }
@@ -185,7 +185,7 @@ void TCommThread::clearAndPurge() {
 bool TCommThread::exchangeOnce(bool bAnswer) {
     clearAndPurge();
     std::uint32_t count = 0;
-    if (!writeComPort(FhPort, FTxBuffer.data(), 8, count)) {
+    if (!writeComPort(FhPort.get(), FTxBuffer.data(), 8, count)) {
         throw EOrvo(cEX_PORT_IO, "WriteFile");
     }
     if (count < 8) {
@@ -194,7 +194,7 @@ bool TCommThread::exchangeOnce(bool bAnswer) {
     if (!bAnswer) {
         return true;
     }
-    if (!readComPort(FhPort, FRxBuffer.data(), 8, count)) {
+    if (!readComPort(FhPort.get(), FRxBuffer.data(), 8, count)) {
         throw EOrvo(cEX_PORT_IO, "ReadFile");
     }
     if (count < 8 || calcCRC8(FRxBuffer.data(), 7) != FRxBuffer[7]) {
@@ -227,7 +227,8 @@ bool TCommThread::lineOnce(const std::string& sLine, std::uint8_t n) {
     clearAndPurge();
     const std::uint32_t txCnt = sLine.size() % 256;  // a line frame's length is an 8-bit count
     std::uint32_t count = 0;
-    if (!writeComPort(FhPort, reinterpret_cast<const std::uint8_t*>(sLine.data()), txCnt, count)) {
+    if (!writeComPort(FhPort.get(), reinterpret_cast<const std::uint8_t*>(sLine.data()), txCnt,
+                      count)) {
         throw EOrvo(cEX_PORT_IO, "WriteFile");
     }
     if (count != txCnt) {
@@ -237,7 +238,7 @@ bool TCommThread::lineOnce(const std::string& sLine, std::uint8_t n) {
         return true;
     }
     const std::uint32_t rxCnt = (2u * n + 11) % 256;
-    if (!readComPort(FhPort, FRxBuffer.data(), rxCnt, count)) {
+    if (!readComPort(FhPort.get(), FRxBuffer.data(), rxCnt, count)) {
         throw EOrvo(cEX_PORT_IO, "ReadFile");
     }
     FRxCnt = static_cast<std::int32_t>(rxCnt);
@@ -266,10 +267,7 @@ void TCommThread::resetProgress() {
 }
 
 void TCommThread::closePort() {
-    if (FhPort != cINVALID_PORT) {
-        closeComPort(FhPort);
-        FhPort = cINVALID_PORT;
-    }
+    FhPort.close();
 }
 
 std::uint16_t TCommThread::calculateCRC16(std::uint16_t upid_id, std::uint16_t upid_info,

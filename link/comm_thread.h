@@ -13,15 +13,13 @@
 #include <string>
 
 #include "link/notify.h"
+#include "link/run_context.h"
 #include "link/serial_port.h"
 
 namespace pelion {
 
 // The command of one run; every run of this updater uses tCMD0.
 enum TCmd : std::uint8_t { tCMD0 = 0, tCMD1 = 1, tCMD2 = 2, tCMD_TEST = 3 };
-
-// The cancel request: cleared by the front end before it starts a worker, set by Cancel.
-extern std::atomic<bool> bCancel;
 
 inline constexpr std::uint32_t cLINK_BAUD = 9600;
 inline constexpr int cLINK_ATTEMPTS = 5;
@@ -30,26 +28,26 @@ inline constexpr std::uint8_t cNULL_FRAME = 0xFF;  // command code that sends th
 
 class TCommThread;
 // How a front end creates workers without knowing the concrete device dialogue.
-using TCommThreadClass = std::unique_ptr<TCommThread> (*)(NotificationTargetPtr hWindow, TCmd cmd,
+using TCommThreadClass = std::unique_ptr<TCommThread> (*)(RunContextPtr run, TCmd cmd,
                                                           std::string sPort);
 
 template <class Worker>
-std::unique_ptr<TCommThread> makeWorker(NotificationTargetPtr hWindow, TCmd cmd,
-                                        std::string sPort) {
-    return std::make_unique<Worker>(std::move(hWindow), cmd, std::move(sPort));
+std::unique_ptr<TCommThread> makeWorker(RunContextPtr run, TCmd cmd, std::string sPort) {
+    return std::make_unique<Worker>(std::move(run), cmd, std::move(sPort));
 }
 
 class TCommThread {
 public:
-    TCommThread(NotificationTargetPtr hWindow, TCmd cmd, std::string sPort);
+    // Everything the run reads comes with `run`; the worker keeps it until it is freed.
+    TCommThread(RunContextPtr run, TCmd cmd, std::string sPort);
     virtual ~TCommThread();
     TCommThread(const TCommThread&) = delete;
     TCommThread& operator=(const TCommThread&) = delete;
 
     // Builds a worker of the given class and starts its run on a thread of its own. Nobody
     // owns the worker afterwards: it frees itself when the run ends. Never throws: a worker
-    // that cannot be built or started posts cNT_ABORTED (0) to `hWindow` instead.
-    static void Create(TCommThreadClass workerClass, NotificationTargetPtr hWindow, TCmd cmd,
+    // that cannot be built or started posts cNT_ABORTED (0) to the run's target instead.
+    static void Create(TCommThreadClass workerClass, const RunContextPtr& run, TCmd cmd,
                        std::string sPort);
     // For the end of the program: waits until no worker is left, at most `timeout`.
     // True when none is running.
@@ -80,13 +78,14 @@ protected:
     // Posts a notification to the front end; never throws, never waits for the front end.
     void post(std::uint32_t code, std::int32_t value) noexcept;
 
+    const RunContextPtr FRun;
     TCmd FCmd;
     std::array<std::uint8_t, 1501> FTxBuffer{};
     std::array<std::uint8_t, 1501> FRxBuffer{};
     std::int32_t FRxCnt = 0;
     NotificationTargetPtr FhWindow;
     std::string FsPort;
-    ComPort FhPort = cINVALID_PORT;
+    ComPortHandle FhPort;
     std::int32_t FnProgres = 0;
 
 private:
@@ -95,6 +94,7 @@ private:
     bool exchangeOnce(bool bAnswer);
     bool lineOnce(const std::string& sLine, std::uint8_t n);
     void clearAndPurge();
+    void throwIfCancelled() const;
 };
 
 // The worker class of this program; set once at program entry.

@@ -2,7 +2,8 @@
 // procedure's fixed pauses. All of them are the logger's real times, unless a tool that drives
 // a simulated logger (the power-cut sweep, the fault soak, the fuzz targets) divides every
 // wait by one process-wide factor to run thousands of updates in reasonable time. Nothing that
-// talks to a real logger ever changes it.
+// talks to a real logger ever changes it, so it stays a setting of the whole process rather than
+// of one run: every run in a test tool's process is simulated alike.
 #pragma once
 
 #include <chrono>

@@ -32,4 +32,41 @@ bool writeComPort(ComPort hPort, const std::uint8_t* data, std::uint32_t n, std:
 // what has arrived.
 bool readComPort(ComPort hPort, std::uint8_t* data, std::uint32_t n, std::uint32_t& received);
 
+// An open port and its owner: the port is closed when the owner goes out of scope, whichever
+// way its run ends.
+class ComPortHandle {
+public:
+    ComPortHandle() = default;
+    explicit ComPortHandle(ComPort hPort) : hPort_(hPort) {}
+    ~ComPortHandle() { close(); }
+    ComPortHandle(ComPortHandle&& other) noexcept : hPort_(other.release()) {}
+    ComPortHandle& operator=(ComPortHandle&& other) noexcept {
+        if (this != &other) {
+            close();
+            hPort_ = other.release();
+        }
+        return *this;
+    }
+    ComPortHandle(const ComPortHandle&) = delete;
+    ComPortHandle& operator=(const ComPortHandle&) = delete;
+
+    ComPort get() const { return hPort_; }
+    bool isOpen() const { return hPort_ != cINVALID_PORT; }
+    void close() {
+        if (hPort_ != cINVALID_PORT) {
+            closeComPort(hPort_);
+            hPort_ = cINVALID_PORT;
+        }
+    }
+
+private:
+    ComPort release() {
+        const ComPort hPort = hPort_;
+        hPort_ = cINVALID_PORT;
+        return hPort;
+    }
+
+    ComPort hPort_ = cINVALID_PORT;
+};
+
 }  // namespace pelion

@@ -12,10 +12,10 @@ constexpr std::uint32_t cORDINARY_SERIAL = 327980;
 constexpr std::uint32_t cPINNED_SERIAL = 328300;
 constexpr std::uint16_t cPINNED_VERSION = 0x0588;
 
-// The first embedded image that fits, as the updater walks the catalogue.
+// The first embedded image that fits, as the updater walks the catalogue with every check on.
 int firstFitting(const LoggerIdentity& identity) {
     for (int i = 1; i <= getFirmwareCount(); ++i) {
-        if (imageFits(getFirmwareHeader(i), identity)) {
+        if (imageFits(getFirmwareHeader(i), identity, UpdateOptions{})) {
             return i;
         }
     }

@@ -52,8 +52,8 @@ bool endsWorker(std::uint32_t code) {
 }
 
 // After the time limit: cancel, and let the worker that runs end without starting another.
-void stopRunaway(NotificationQueue& queue) {
-    bCancel.store(true);
+void stopRunaway(RunControl& control, NotificationQueue& queue) {
+    control.cancel();
     const auto deadline = Clock::now() + cWORKER_END_WAIT;
     while (Clock::now() < deadline) {
         const auto n = queue.takeFor(std::chrono::milliseconds(100));
@@ -84,7 +84,7 @@ ActionResult pressUpdate(const std::string& port, std::optional<int> maxRepeats,
         }
         if (now >= deadline) {
             if (!view.later) {
-                stopRunaway(*queue);  // a worker is running; no repeat is waiting
+                stopRunaway(control, *queue);  // a worker is running; no repeat is waiting
             }
             return {std::nullopt, view.verdict, view.workers};
         }

@@ -1,29 +1,19 @@
 #include "update/application_facts.h"
 
-#include <mutex>
-
 namespace pelion {
 
-namespace {
-
-// Written by a worker, read by the next one and cleared by the front end between runs.
-std::mutex factsMutex;
-ApplicationFacts facts;
-
-}  // namespace
-
-void rememberApplicationFacts(const ApplicationFacts& read) {
-    std::lock_guard lock(factsMutex);
-    facts = read;
+void ApplicationFactsMemory::remember(const ApplicationFacts& facts) {
+    std::lock_guard lock(mutex_);
+    facts_ = facts;
 }
 
-ApplicationFacts rememberedApplicationFacts() {
-    std::lock_guard lock(factsMutex);
-    return facts;
+ApplicationFacts ApplicationFactsMemory::remembered() const {
+    std::lock_guard lock(mutex_);
+    return facts_;
 }
 
-void forgetApplicationFacts() {
-    rememberApplicationFacts({});
+void ApplicationFactsMemory::forget() {
+    remember({});
 }
 
 }  // namespace pelion

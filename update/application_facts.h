@@ -1,11 +1,13 @@
 // What a run read from the logger's application, kept for the repeats of the same user action.
 // A repeat (after a wrong echo or a communication error) mostly finds the logger already in its
 // bootloader, which cannot tell its serial number or the application version it ran; without
-// them a pinned logger would lose its pin. The front end forgets them whenever the user starts
-// a new action (PrepareRun); a worker remembers them as soon as it has read them.
+// them a pinned logger would lose its pin. Each user action on each port has its own memory:
+// the front end forgets it whenever the user starts a new action (PrepareRun) and hands it to
+// every run of that action; a worker remembers the facts as soon as it has read them.
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 
 namespace pelion {
 
@@ -16,8 +18,16 @@ struct ApplicationFacts {
     bool operator==(const ApplicationFacts&) const = default;
 };
 
-void rememberApplicationFacts(const ApplicationFacts& facts);
-ApplicationFacts rememberedApplicationFacts();
-void forgetApplicationFacts();
+// Written by a worker, read by the next worker of the same action, cleared by the front end.
+class ApplicationFactsMemory {
+public:
+    void remember(const ApplicationFacts& facts);
+    ApplicationFacts remembered() const;
+    void forget();
+
+private:
+    mutable std::mutex mutex_;
+    ApplicationFacts facts_;
+};
 
 }  // namespace pelion

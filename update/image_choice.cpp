@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "update/options.h"
-
 namespace pelion {
 
 namespace {
@@ -29,10 +27,11 @@ bool isPinnedSN(std::uint32_t serialNumber) {
         [&](const SerialRange& r) { return serialNumber >= r.first && serialNumber <= r.last; });
 }
 
-bool imageFits(const TBl3FileHeader& header, const LoggerIdentity& logger) {
+bool imageFits(const TBl3FileHeader& header, const LoggerIdentity& logger,
+               const UpdateOptions& options) {
     const bool pinned = logger.appVersion == cPINNED_VERSION && isPinnedSN(logger.serialNumber);
-    return (!bCheckClass || logger.updateClass == header.orvo_class) &&
-           (!bCheckPlatform || logger.platform == header.orvo_platform) &&
+    return (!options.bCheckClass || logger.updateClass == header.orvo_class) &&
+           (!options.bCheckPlatform || logger.platform == header.orvo_platform) &&
            logger.print == header.orvo_print &&
            (!pinned || (header.orvo_verH == cPINNED_VER_H && header.orvo_verL == cPINNED_VER_L)) &&
            logger.blVersion == header.orvo_bl_ver && (header.orvo_bl == 2 || header.orvo_bl == 3);

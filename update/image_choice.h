@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "firmware/catalogue.h"
+#include "update/options.h"
 
 namespace pelion {
 
@@ -20,8 +21,9 @@ struct LoggerIdentity {
 // Loggers whose 5.136 firmware must never be replaced by another version.
 bool isPinnedSN(std::uint32_t serialNumber);
 
-// True when an image with this header may be programmed into the logger. Reads the option
-// flags bCheckClass and bCheckPlatform.
-bool imageFits(const TBl3FileHeader& header, const LoggerIdentity& logger);
+// True when an image with this header may be programmed into the logger. Of the options, reads
+// bCheckClass and bCheckPlatform.
+bool imageFits(const TBl3FileHeader& header, const LoggerIdentity& logger,
+               const UpdateOptions& options);
 
 }  // namespace pelion

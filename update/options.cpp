@@ -8,4 +8,8 @@ bool bCheckPlatform = true;
 bool bReadInfoOnly = false;
 const bool bReadInfoAvailable = true;
 
+UpdateOptions currentUpdateOptions() {
+    return {bCheckClass, bCheckLogger, bCheckPlatform, bReadInfoOnly};
+}
+
 }  // namespace pelion

@@ -1,5 +1,6 @@
-// The option flags that steer the update procedure. The front end settles them at start-up
-// (bReadInfoOnly at the start of every run) while no worker runs; workers only read them.
+// The option flags that steer the update procedure. The window's settings live in the globals
+// below: the front end settles them at start-up (bReadInfoOnly at the start of every run) and
+// copies them into the UpdateOptions each run is handed; workers read only their own copy.
 #pragma once
 
 namespace pelion {
@@ -10,5 +11,15 @@ extern bool bCheckPlatform;  // image choice compares the platform
 extern bool bReadInfoOnly;   // stop after the image choice
 // This worker supports a run that stops after the image choice.
 extern const bool bReadInfoAvailable;
+
+struct UpdateOptions {
+    bool bCheckClass = true;
+    bool bCheckLogger = true;
+    bool bCheckPlatform = true;
+    bool bReadInfoOnly = false;
+};
+
+// The settings as they stand now.
+UpdateOptions currentUpdateOptions();
 
 }  // namespace pelion

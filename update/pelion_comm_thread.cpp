@@ -1,14 +1,13 @@
 #include "update/pelion_comm_thread.h"
 
 #include <chrono>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
 #include "link/eorvo.h"
 #include "link/hex_record.h"
 #include "link/link_timing.h"
-#include "update/application_facts.h"
-#include "update/options.h"
 
 namespace pelion {
 
@@ -31,7 +30,18 @@ void pause(milliseconds ms) {
     std::this_thread::sleep_for(linkWait(ms));
 }
 
+UpdateContext& updateContextOf(const RunContextPtr& run) {
+    auto* update = dynamic_cast<UpdateContext*>(run.get());
+    if (!update) {
+        throw std::invalid_argument("an update run needs an update context");
+    }
+    return *update;
+}
+
 }  // namespace
+
+TPelionCommThread::TPelionCommThread(RunContextPtr run, TCmd cmd, std::string sPort)
+    : TBootloaderCommands(run, cmd, std::move(sPort)), FUpdate(updateContextOf(run)) {}
 
 void TPelionCommThread::runCommand() {
     // Every run this updater starts is an update (tCMD0).
@@ -43,7 +53,7 @@ void TPelionCommThread::runUpdate() {
     const IdentityAnswer bootloader = identify(logger);
     readBootloaderIdentity(bootloader.cls, logger);
     const TBl3FileHeader image = chooseImage(logger);
-    if (bReadInfoOnly) {
+    if (FUpdate.options.bReadInfoOnly) {
         throw EOrvo(cEX_INFO_ONLY);
     }
     program(bootloader.cls);
@@ -59,7 +69,7 @@ IdentityAnswer TPelionCommThread::identify(LoggerIdentity& logger) {
             logger.blVersion = answer.version;
             if (attempt == 1) {
                 // A repeat of the run that jumped: what that run read still holds.
-                const ApplicationFacts facts = rememberedApplicationFacts();
+                const ApplicationFacts facts = FUpdate.facts->remembered();
                 logger.appVersion = facts.appVersion;
                 logger.serialNumber = facts.serialNumber;
             }
@@ -67,13 +77,13 @@ IdentityAnswer TPelionCommThread::identify(LoggerIdentity& logger) {
         }
         // After the jump only a bootloader may answer; before it, only the application unless
         // the logger check is off.
-        if ((bCheckLogger && answer.cls != cCLASS_APPLICATION) || attempt != 1) {
+        if ((FUpdate.options.bCheckLogger && answer.cls != cCLASS_APPLICATION) || attempt != 1) {
             throw EOrvo(cEX_NO_UPDATE);
         }
         if (answer.cls == cCLASS_APPLICATION) {
             logger.appVersion = answer.version;
             logger.serialNumber = querySerialNumber();
-            rememberApplicationFacts({logger.appVersion, logger.serialNumber});
+            FUpdate.facts->remember({logger.appVersion, logger.serialNumber});
         }
         jumpToBootloader(answer.version);
         pause(cAFTER_JUMP);
@@ -118,15 +128,15 @@ void TPelionCommThread::readBootloaderIdentity(std::uint16_t blClass, LoggerIden
 
 TBl3FileHeader TPelionCommThread::chooseImage(const LoggerIdentity& logger) {
     // Image 0 is the firmware file the user loaded for this run; it is the only candidate then.
-    const bool fileLoaded = ChosenImage.load() == 0;
+    const bool fileLoaded = FUpdate.ChosenImage.load() == 0;
     const int first = fileLoaded ? 0 : 1;
     const int last = fileLoaded ? 0 : getFirmwareCount();
-    ChosenImage.store(-1);
+    FUpdate.ChosenImage.store(-1);
     for (int i = first; i <= last; ++i) {
         post(cNT_CHECK_IMAGE, i);
-        const TBl3FileHeader header = getFirmwareHeader(i);
-        if (imageFits(header, logger)) {
-            ChosenImage.store(i);
+        const TBl3FileHeader header = FUpdate.firmwareHeader(i);
+        if (imageFits(header, logger, FUpdate.options)) {
+            FUpdate.ChosenImage.store(i);
             return header;
         }
     }
@@ -134,8 +144,8 @@ TBl3FileHeader TPelionCommThread::chooseImage(const LoggerIdentity& logger) {
 }
 
 void TPelionCommThread::program(std::uint16_t blClass) {
-    const int lastLine = getChosenLastLine();
-    if (lastLine < 1 || getChosenLine(lastLine) != cEND_OF_FILE_LINE) {
+    const int lastLine = FUpdate.chosenLastLine();
+    if (lastLine < 1 || FUpdate.chosenLine(lastLine) != cEND_OF_FILE_LINE) {
         throw EOrvo(cEX_LAST_LINE);
     }
     post(cNT_UPDATE_START, FCmd);
@@ -145,7 +155,7 @@ void TPelionCommThread::program(std::uint16_t blClass) {
     // bootloader, so an interrupted run leaves it ready for the next attempt.
     std::string vectorTable;
     for (int n = 0; n < lastLine; ++n) {
-        const std::string line = getChosenLine(n);
+        const std::string line = FUpdate.chosenLine(n);
         sHexLine = line;
         if (!lineToRecord()) {
             post(cNT_CONV_ERROR_LINE, n);

@@ -10,12 +10,14 @@
 #include "firmware/catalogue.h"
 #include "update/bootloader_commands.h"
 #include "update/image_choice.h"
+#include "update/update_context.h"
 
 namespace pelion {
 
 class TPelionCommThread : public TBootloaderCommands {
 public:
-    using TBootloaderCommands::TBootloaderCommands;
+    // `run` must be an UpdateContext: the options, images and facts this run reads.
+    TPelionCommThread(RunContextPtr run, TCmd cmd, std::string sPort);
 
 protected:
     void runCommand() override;
@@ -28,6 +30,8 @@ private:
     TBl3FileHeader chooseImage(const LoggerIdentity& logger);
     void program(std::uint16_t blClass);
     void checkBootedClass(const TBl3FileHeader& image);
+
+    UpdateContext& FUpdate;
 };
 
 }  // namespace pelion

@@ -44,9 +44,9 @@ TEST_F(PrepareRunTest, WithoutFileUsesTheEmbeddedImagesAndTakesThePort) {
 // What the previous action read from a logger's application (a pinned logger, say) must not
 // steer the image choice for whatever logger the new action finds in its bootloader.
 TEST_F(PrepareRunTest, ForgetsWhatThePreviousActionReadFromTheApplication) {
-    rememberApplicationFacts({0x0588, 328300});
+    control.applicationFacts()->remember({0x0588, 328300});
     EXPECT_TRUE(control.PrepareRun());
-    EXPECT_EQ(rememberedApplicationFacts(), ApplicationFacts{});
+    EXPECT_EQ(control.applicationFacts()->remembered(), ApplicationFacts{});
 }
 
 TEST_F(PrepareRunTest, LoadedFileBecomesTheChosenImage) {

@@ -52,7 +52,7 @@ protected:
 };
 
 // A worker class whose workers cannot even be built.
-std::unique_ptr<TCommThread> unbuildableWorker(NotificationTargetPtr, TCmd, std::string) {
+std::unique_ptr<TCommThread> unbuildableWorker(RunContextPtr, TCmd, std::string) {
     throw std::bad_alloc();
 }
 

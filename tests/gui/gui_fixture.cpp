@@ -110,7 +110,6 @@ void GuiTest::SetUp() {
     bClearsMeasurements = false;
     bCheckClass = bCheckLogger = bCheckPlatform = true;
     bReadInfoOnly = false;
-    bCancel.store(false);
     ChosenImage.store(-1);
     WorkerClass = &makeWorker<TPelionCommThread>;
 }

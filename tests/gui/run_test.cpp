@@ -159,7 +159,7 @@ TEST_F(RunTest, RepeatCarriesACancelRequestOver) {
 TEST_F(RunTest, WorkerThatCannotBeStartedEndsAsAFatalAbortAndTheWindowIsIdle) {
     sim::SimulatedLogger logger(loggerOfImage11());
     GuiWindows& w = startAt(logger, Mode::internal);
-    WorkerClass = [](NotificationTargetPtr, TCmd, std::string) -> std::unique_ptr<TCommThread> {
+    WorkerClass = [](RunContextPtr, TCmd, std::string) -> std::unique_ptr<TCommThread> {
         throw std::bad_alloc();
     };
 

@@ -30,8 +30,8 @@ class ScriptedWorker : public TCommThread {
 public:
     using Script = std::function<void(ScriptedWorker&)>;
 
-    ScriptedWorker(NotificationTargetPtr target, TCmd cmd, std::string port, Script script)
-        : TCommThread(std::move(target), cmd, std::move(port)), script_(std::move(script)) {}
+    ScriptedWorker(RunContextPtr run, TCmd cmd, std::string port, Script script)
+        : TCommThread(std::move(run), cmd, std::move(port)), script_(std::move(script)) {}
 
     using TCommThread::answerText;
     using TCommThread::calculateCRC16;
@@ -54,20 +54,21 @@ private:
 
 class LinkThread : public ::testing::Test {
 protected:
-    void SetUp() override { bCancel = false; }
-    void TearDown() override { bCancel = false; }
-
     std::vector<Notification> run(sim::SimulatedLogger& sim, ScriptedWorker::Script script,
                                   TCmd cmd = tCMD0) {
         return runOn(sim.portPath(), std::move(script), cmd);
     }
 
-    static std::vector<Notification> runOn(const std::string& port, ScriptedWorker::Script script,
-                                           TCmd cmd = tCMD0) {
+    std::vector<Notification> runOn(const std::string& port, ScriptedWorker::Script script,
+                                    TCmd cmd = tCMD0) {
         auto queue = std::make_shared<NotificationQueue>();
-        ScriptedWorker worker(queue, cmd, port, std::move(script));
-        return collectRun(worker, *queue);
+        auto context = std::make_shared<RunContext>(queue);
+        context->bCancel = cancelled_;
+        ScriptedWorker worker(context, cmd, port, std::move(script));
+        return collectRun(worker, *context, *queue);
     }
+
+    bool cancelled_ = false;  // the cancel request each run starts with
 
     static sim::LoggerConfig inBootloader() {
         sim::LoggerConfig config;
@@ -151,14 +152,14 @@ INSTANTIATE_TEST_SUITE_P(Answers, NotReadyStatus,
 
 TEST_F(LinkThread, CancelBeforeTheFirstFrameWritesNothing) {
     sim::SimulatedLogger sim;
-    bCancel = true;
+    cancelled_ = true;
     bool ran = false;
     EXPECT_EQ(run(sim, [&](ScriptedWorker&) { ran = true; }),
               (std::vector<Notification>{{cNT_ABORTED, 20}}));
     EXPECT_FALSE(ran);
 
     // A following run's frames are the first the logger sees.
-    bCancel = false;
+    cancelled_ = false;
     run(sim, [](ScriptedWorker& w) { w.sendCommand(true, 1, 0, 0, 0, 0, 0, 0); });
     EXPECT_EQ(wireAfter(sim, 3),
               (std::vector<std::string>{cNULL_FRAME_TEXT, cNULL_FRAME_TEXT, cIDENTITY_QUERY}));

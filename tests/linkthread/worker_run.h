@@ -50,10 +50,11 @@ private:
     const Hook hook_;
 };
 
-// Runs `worker` on a thread of its own and returns its notifications up to and including its
-// outcome. A run that has not ended after `patience` is cancelled and reported as a failure.
+// Runs `worker` (handed `run`) on a thread of its own and returns its notifications up to and
+// including its outcome. A run that has not ended after `patience` is cancelled and reported as a
+// failure.
 inline std::vector<Notification> collectRun(
-    TCommThread& worker, NotificationQueue& queue,
+    TCommThread& worker, RunContext& run, NotificationQueue& queue,
     std::chrono::seconds patience = std::chrono::seconds(120)) {
     std::thread thread([&worker] { worker.Execute(); });
     std::vector<Notification> notes;
@@ -61,7 +62,7 @@ inline std::vector<Notification> collectRun(
         const auto n = queue.takeFor(patience);
         if (!n) {
             ADD_FAILURE() << "the run did not end";
-            bCancel = true;
+            run.bCancel = true;
             break;
         }
         notes.push_back(*n);

@@ -37,13 +37,7 @@ void PrintTo(const FitCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class ImageChoice : public ::testing::TestWithParam<FitCase> {
-protected:
-    void TearDown() override {
-        bCheckClass = true;
-        bCheckPlatform = true;
-    }
-};
+class ImageChoice : public ::testing::TestWithParam<FitCase> {};
 
 TEST_P(ImageChoice, ImageFitsOnlyWhenEveryRuleHolds) {
     // A BL3 3.0 logger on platform 24, print 49, to be updated as class 0x6601, and the image
@@ -51,9 +45,10 @@ TEST_P(ImageChoice, ImageFitsOnlyWhenEveryRuleHolds) {
     TBl3FileHeader header{0x6601, 6, 2, 24, 49, "13.10.2022 13:42:00", 3, 0};
     LoggerIdentity logger{0x6601, 24, 49, 0x0000, 0, 0};
     GetParam().change(header, logger);
-    bCheckClass = GetParam().checkClass;
-    bCheckPlatform = GetParam().checkPlatform;
-    EXPECT_EQ(imageFits(header, logger), GetParam().fits);
+    UpdateOptions options;
+    options.bCheckClass = GetParam().checkClass;
+    options.bCheckPlatform = GetParam().checkPlatform;
+    EXPECT_EQ(imageFits(header, logger, options), GetParam().fits);
 }
 
 constexpr std::uint32_t cPINNED = 328300;

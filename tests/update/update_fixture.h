@@ -18,6 +18,7 @@
 #include "update/application_facts.h"
 #include "update/options.h"
 #include "update/pelion_comm_thread.h"
+#include "update/update_context.h"
 
 namespace pelion::test {
 
@@ -78,7 +79,6 @@ protected:
     void TearDown() override { resetGlobals(); }
 
     static void resetGlobals() {
-        bCancel = false;
         bCheckClass = true;
         bCheckLogger = true;
         bCheckPlatform = true;
@@ -86,14 +86,30 @@ protected:
         ChosenImage = -1;
         FirmwareLines.clear();
         FirmwareFileHeader = {};
-        forgetApplicationFacts();
+        facts = std::make_shared<ApplicationFactsMemory>();
+        running.reset();
     }
 
+    // One run, handed what the window's settings say now, as the window hands it; the run's
+    // choice then stands in ChosenImage, as the window shows it.
     static Notes run(sim::SimulatedLogger& sim, HookedQueue::Hook hook = {}) {
         auto queue = std::make_shared<HookedQueue>(std::move(hook));
-        TPelionCommThread worker(queue, tCMD0, sim.portPath());
-        return collectRun(worker, *queue);
+        const int chosen = ChosenImage.load();
+        running =
+            std::make_shared<UpdateContext>(queue, currentUpdateOptions(), chosen,
+                                            chosen == 0 ? currentFirmwareFile() : nullptr, facts);
+        TPelionCommThread worker(running, tCMD0, sim.portPath());
+        Notes notes = collectRun(worker, *running, *queue);
+        ChosenImage = running->ChosenImage.load();
+        return notes;
     }
+
+    // The user's Cancel, for a hook.
+    static void cancel() { running->bCancel = true; }
+
+    // What the runs of one test read from the logger's application: one user action.
+    static inline std::shared_ptr<ApplicationFactsMemory> facts;
+    static inline std::shared_ptr<UpdateContext> running;  // the run started last
 
     // Image 0: the firmware file a user loaded.
     static void loadImage(const std::vector<std::string>& lines, const TBl3FileHeader& header) {

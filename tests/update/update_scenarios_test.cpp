@@ -424,7 +424,7 @@ TEST_F(UpdateRun, CancelDuringProgrammingLeavesTheVectorTableUnwritten) {
     loadImage(lines, cFILE_HEADER);
     const auto cancelOnFirstProgress = [](const Notification& n) {
         if (n.code == cNT_PROGRESS) {
-            bCancel = true;
+            cancel();
         }
     };
 
