@@ -13,6 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "firmware/catalogue.h"
 #include "reliability/logger_setups.h"
 #include "sim/simulated_logger.h"
 #include "tests/cli/child_process.h"
@@ -108,7 +109,7 @@ TEST_F(SeveralPorts, FourGenerationsAreUpdatedAtOnceEachWithItsOwnImage) {
 
     for (std::size_t i = 0; i < setups.size(); ++i) {
         const std::string port = loggers_[i]->portPath();
-        EXPECT_TRUE(loggers_[i]->flashEquals(reliability::imageLines(setups[i].image)))
+        EXPECT_TRUE(loggers_[i]->flashEquals(getFirmwareLines(setups[i].image)))
             << port << " image " << setups[i].image;
         const auto report = reportOf(*tool, port);
         ASSERT_FALSE(report.empty()) << port;
@@ -132,8 +133,8 @@ TEST_F(SeveralPorts, OneLoggerOfAnotherClassFailsWhileTheOthersSucceed) {
     auto tool = start(portArgs());
     EXPECT_EQ(tool->finish(), 40) << tool->out() << tool->err();
 
-    EXPECT_TRUE(loggers_[0]->flashEquals(reliability::imageLines(setups.back().image)));
-    EXPECT_TRUE(loggers_[2]->flashEquals(reliability::imageLines(setups.front().image)));
+    EXPECT_TRUE(loggers_[0]->flashEquals(getFirmwareLines(setups.back().image)));
+    EXPECT_TRUE(loggers_[2]->flashEquals(getFirmwareLines(setups.front().image)));
     const std::string failed = loggers_[1]->portPath();
     EXPECT_TRUE(reportOf(*tool, failed)
                     .back()
