@@ -23,7 +23,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int cDEFAULT_DIVISOR = 20;
 
 const char* const cUSAGE =
-    "usage: pelion-reliability sweep [--image N] [--cut SPEC] [--sample N] [--seed S]\n"
+    "usage: pelion-reliability sweep [--image N] [--cut POINT] [--sample N] [--seed S]\n"
     "                                [--jobs J] [--divisor D]\n"
     "       pelion-reliability soak [--seeds FIRST-LAST] [--jobs J] [--divisor D]\n"
     "sweep: cut the simulated logger's power at every data line of every embedded image and at\n"
@@ -133,7 +133,7 @@ void runShard(const Settings& s) {
         const auto cuts = sweepCases(s);
         for (std::size_t i = static_cast<std::size_t>(index); i < cuts.size();
              i += static_cast<std::size_t>(count)) {
-            runCase(s.divisor, cuts[i].spec(), [&] { return runCutPoint(cuts[i]); });
+            runCase(s.divisor, cuts[i].name(), [&] { return runCutPoint(cuts[i]); });
         }
         return;
     }

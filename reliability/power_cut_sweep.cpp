@@ -21,7 +21,7 @@ constexpr std::chrono::seconds cACTION_LIMIT{180};
 
 struct KindName {
     CutKind kind;
-    const char* spec;
+    const char* word;
     const char* text;
     sim::PowerCut point;
 };
@@ -80,8 +80,8 @@ std::string outcomeText(const ActionResult& r) {
 
 }  // namespace
 
-std::string CutPoint::spec() const {
-    std::string s = std::to_string(image) + ":" + nameOf(kind).spec;
+std::string CutPoint::name() const {
+    std::string s = std::to_string(image) + ":" + nameOf(kind).word;
     if (onDataLine(kind)) {
         s += ":" + std::to_string(line);
     }
@@ -102,8 +102,8 @@ std::string CutPoint::describe() const {
     return s;
 }
 
-std::optional<CutPoint> parseCutPoint(const std::string& spec) {
-    std::istringstream in(spec);
+std::optional<CutPoint> parseCutPoint(const std::string& text) {
+    std::istringstream in(text);
     std::string image;
     std::string kind;
     std::string line;
@@ -116,7 +116,7 @@ std::optional<CutPoint> parseCutPoint(const std::string& spec) {
     try {
         cut.image = std::stoi(image);
         const auto* k = std::find_if(std::begin(cKINDS), std::end(cKINDS),
-                                     [&](const KindName& n) { return kind == n.spec; });
+                                     [&](const KindName& n) { return kind == n.word; });
         if (k == std::end(cKINDS) || cut.image < 1 ||
             cut.image > static_cast<int>(loggerSetups().size())) {
             return std::nullopt;

@@ -28,11 +28,11 @@ struct CutPoint {
     int line = -1;  // data line, counted from 0 at the programming start
     int bytes = 0;
 
-    std::string spec() const;  // e.g. "3:torn:17:12", what --cut takes
+    std::string name() const;  // e.g. "3:torn:17:12", what --cut takes
     std::string describe() const;
 };
 
-std::optional<CutPoint> parseCutPoint(const std::string& spec);
+std::optional<CutPoint> parseCutPoint(const std::string& text);
 
 // Every cut point of every image, or of one image.
 std::vector<CutPoint> allCutPoints(std::optional<int> image = std::nullopt);

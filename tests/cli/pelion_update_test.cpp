@@ -14,6 +14,7 @@
 #include "sim/simulated_logger.h"
 #include "tests/cli/child_process.h"
 #include "tests/support/image_lines.h"
+#include "tests/support/text_lines.h"
 
 namespace pelion {
 namespace {
@@ -22,15 +23,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::ChildProcess;
 using test::imageLines;
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
+using test::linesOf;
 
 // The logger of the demo: application 6.01 on platform 24, print 49, BL3 3.0; image 11 fits.
 sim::LoggerConfig loggerOf601() {

@@ -17,21 +17,14 @@
 #include "reliability/logger_setups.h"
 #include "sim/simulated_logger.h"
 #include "tests/cli/child_process.h"
+#include "tests/support/text_lines.h"
 
 namespace pelion {
 namespace {
 
 using namespace std::chrono_literals;
 using test::ChildProcess;
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
+using test::linesOf;
 
 // One logger of each bootloader generation and platform kind, first in image order: the
 // oldest bootloader, both newer ones and the newest image.
