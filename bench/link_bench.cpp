@@ -19,7 +19,9 @@ class ExchangeLoop : public TCommThread {
 public:
     ExchangeLoop(benchmark::State& state, NotificationTargetPtr outcome, const std::string& port,
                  bool dataLines)
-        : TCommThread(std::move(outcome), tCMD0, port), state_(state), dataLines_(dataLines) {}
+        : TCommThread(std::make_shared<RunContext>(std::move(outcome)), tCMD0, port),
+          state_(state),
+          dataLines_(dataLines) {}
 
 protected:
     void runUpdate() override {

@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 
@@ -102,6 +103,28 @@ void closeExclusive(int fd) {
     close(fd);
 }
 
+// While an answer comes in, the read sleeps for the time the missing characters take on the
+// line rather than waking for each one: at 9600 baud a byte arrives every millisecond, and a
+// wake-up per byte made the link thread's reads most of the updater's work. The sleep is capped
+// so that a device that delivers faster than its line rate (a USB port ignoring the baud rate)
+// waits at most that long beyond its data, about what a USB serial chip's latency timer adds.
+constexpr std::uint32_t cFILL_CHARACTERS = 16;
+
+// Ten bit times (start, eight data bits, stop) at the port's rate; zero when it is not known.
+std::chrono::microseconds characterTime(int fd) {
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) {
+        return {};
+    }
+    const speed_t speed = cfgetispeed(&tio);
+    for (const auto& entry : cBAUD_SPEEDS) {
+        if (entry.speed == speed) {
+            return std::chrono::microseconds(10'000'000 / entry.baud);
+        }
+    }
+    return {};
+}
+
 bool hungUp(short revents) {
     return (revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
@@ -137,6 +160,15 @@ Wait waitFor(int fd, short events, Clock::time_point deadline) {
         }
         return Wait::ready;
     }
+}
+
+// Lets up to cFILL_CHARACTERS of the `missing` characters arrive. Only a hang-up ends it early.
+Wait waitForLine(int fd, std::chrono::microseconds charTime, std::uint32_t missing,
+                 Clock::time_point deadline) {
+    const auto fill = charTime * std::min(missing, cFILL_CHARACTERS);
+    const auto until =
+        Clock::now() + linkWait(std::chrono::duration_cast<std::chrono::milliseconds>(fill));
+    return waitFor(fd, 0, std::min(until, deadline));
 }
 
 }  // namespace
@@ -218,11 +250,15 @@ bool writeComPort(ComPort hPort, const std::uint8_t* data, std::uint32_t n,
 bool readComPort(ComPort hPort, std::uint8_t* data, std::uint32_t n, std::uint32_t& received) {
     const int fd = static_cast<int>(hPort);
     const auto deadline = Clock::now() + linkWait(std::chrono::milliseconds(n + 200));
+    const auto charTime = characterTime(fd);
     received = 0;
     while (received < n) {
         const ssize_t rc = read(fd, data + received, n - received);
         if (rc > 0) {
             received += static_cast<std::uint32_t>(rc);
+            if (received < n && waitForLine(fd, charTime, n - received, deadline) == Wait::failed) {
+                return false;
+            }
             continue;
         }
         if (rc < 0 && errno != EAGAIN && errno != EINTR) {
