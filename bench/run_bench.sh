@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Prints the benchmark table: whole updates against the simulated logger (paced at 9600 baud
 # and unpaced), the cost of a running update, start-up, and the codec and exchange
-# micro-benchmarks. Called by ./run bench with the release build folder.
+# micro-benchmarks, and sixteen paced loggers updated at once. Called by ./run bench with the
+# release build folder.
 #   bench/run_bench.sh BUILD_DIR [--quick]   --quick: skip the paced (minutes-long) updates
 set -euo pipefail
 BUILD=$1
@@ -74,6 +75,13 @@ update "image 11" "$FILE_IMAGE11" $FIXED_CHARS_BL3 no "${SIM_IMAGE11[@]}"
 if [ "$QUICK" != --quick ]; then
     update "image 1" "$FILE_IMAGE1" $FIXED_CHARS_BL yes "${SIM_IMAGE1[@]}"
     update "image 11" "$FILE_IMAGE11" $FIXED_CHARS_BL3 yes "${SIM_IMAGE11[@]}"
+fi
+
+if [ "$QUICK" != --quick ]; then
+    echo
+    echo "## Many loggers at once"
+    echo
+    "$ROOT/bench/several_loggers.sh" "$BUILD" 16 11
 fi
 
 echo

@@ -116,7 +116,7 @@ Updates the firmware of a Pelion logger attached to a serial port: identifies th
 brings it into its bootloader, programs the embedded firmware image that fits it and checks
 the logger afterwards. Each report line is written to standard output as
 "hh-nn-ss -> text", the verdict last. On a terminal, standard error shows a progress bar
-with the time left.
+with the time left (one row per logger when several are updated at once).
 
 Options:
   --port PORT        the logger's serial port (a name below /dev or a full path; COM3 on

@@ -3,11 +3,21 @@
 #pragma once
 
 #include <atomic>
+#include <optional>
 
 namespace pelion::cli {
 
 bool stdinIsTerminal();
 bool stderrIsTerminal();
+
+struct TerminalSize {
+    int columns;
+    int rows;
+};
+// The size of the terminal standard error shows on; none when it is not a terminal.
+std::optional<TerminalSize> stderrTerminalSize();
+// Lets standard error move the cursor with ANSI sequences; false where the terminal cannot.
+bool enableCursorControl();
 
 // From now on Ctrl-C only sets `requested` (never cleared here; the caller takes it). The
 // handler does nothing else, so it is safe whenever the signal comes.

@@ -1,5 +1,9 @@
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <cstdlib>
+#include <string_view>
 
 #include "cli/console.h"
 
@@ -23,6 +27,21 @@ bool stdinIsTerminal() {
 
 bool stderrIsTerminal() {
     return isatty(STDERR_FILENO) == 1;
+}
+
+std::optional<TerminalSize> stderrTerminalSize() {
+    winsize size{};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0 || size.ws_row == 0) {
+        return std::nullopt;
+    }
+    return TerminalSize{size.ws_col, size.ws_row};
+}
+
+// Every terminal in use today understands the few ANSI sequences the progress rows use; a
+// "dumb" one (an editor's shell buffer) does not.
+bool enableCursorControl() {
+    const char* term = std::getenv("TERM");
+    return term != nullptr && *term != '\0' && std::string_view(term) != "dumb";
 }
 
 void catchInterrupt(std::atomic<bool>& requested) {

@@ -19,13 +19,13 @@ std::string timeStamp() {
 
 }  // namespace
 
-ConsoleView::ConsoleView(EventLoop& loop, std::string port, bool readInfoOnly, bool terminal,
-                         std::string prefix)
+ConsoleView::ConsoleView(EventLoop& loop, std::string port, bool readInfoOnly,
+                         std::unique_ptr<ProgressDisplay> progress, bool beeps, std::string prefix)
     : loop_(loop),
       port_(std::move(port)),
       readInfoOnly_(readInfoOnly),
-      terminal_(terminal),
-      progressLine_(stderr),
+      progress_(std::move(progress)),
+      beeps_(beeps),
       prefix_(std::move(prefix)) {}
 
 void ConsoleView::addReport(const std::string& sLine) {
@@ -44,34 +44,44 @@ void ConsoleView::showResult(const std::string& sMsg) {
 }
 
 void ConsoleView::explainPortFailure(const std::string& sText) {
-    if (terminal_) {
-        progressLine_.hide();
+    if (progress_) {
+        progress_->hide();
     }
     std::fprintf(stderr, "pelion-update: %s%s\n", prefix_.c_str(), sText.c_str());
     std::fflush(stderr);
+    if (progress_) {
+        progress_->redraw();
+    }
 }
 
 void ConsoleView::setProgressBar(int percent) {
-    progress_ = std::clamp(percent, 0, 100);
-    if (!terminal_) {
+    percent_ = std::clamp(percent, 0, 100);
+    if (!progress_) {
         return;
     }
-    if (progress_ == 0) {
-        progressLine_.restart();
+    if (percent_ == 0) {
+        progress_->restart();
     }
-    progressLine_.show(progress_);
+    progress_->show(percent_);
 }
 
 void ConsoleView::beep() {
-    if (terminal_) {
+    if (beeps_) {
         std::fputc('\a', stderr);
         std::fflush(stderr);
     }
 }
 
 void ConsoleView::setRunningControls(bool running) {
-    if (!running && terminal_) {
-        progressLine_.stop();
+    if (!running && progress_) {
+        progress_->stop();
+    }
+}
+
+void ConsoleView::runEnded(const RunOutcome& outcome) {
+    outcome_ = outcome;
+    if (progress_) {
+        progress_->finish(result_.empty() ? "-" : result_);
     }
 }
 
@@ -80,15 +90,15 @@ void ConsoleView::callLater(std::chrono::milliseconds delay, std::function<void(
 }
 
 void ConsoleView::printLine(const std::string& line) {
-    if (terminal_) {
-        progressLine_.hide();
+    if (progress_) {
+        progress_->hide();
     }
     std::fputs(prefix_.c_str(), reportStream_);
     std::fputs(line.c_str(), reportStream_);
     std::fputc('\n', reportStream_);
     std::fflush(reportStream_);
-    if (terminal_) {
-        progressLine_.redraw();
+    if (progress_) {
+        progress_->redraw();
     }
 }
 

@@ -1,8 +1,9 @@
 // The run's view on a console: report lines "hh-nn-ss -> text" on standard output with the
-// verdict last, and, on a terminal, a progress bar and the beep on standard error.
+// verdict last, and, on a terminal, its progress and the beep on standard error.
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -10,16 +11,16 @@
 
 #include "app/run_control.h"
 #include "cli/event_loop.h"
-#include "cli/progress_line.h"
+#include "cli/progress_display.h"
 
 namespace pelion::cli {
 
 class ConsoleView : public RunView {
 public:
-    // A non-empty `prefix` starts every line on standard output (the port, when several
-    // loggers are updated at once).
-    ConsoleView(EventLoop& loop, std::string port, bool readInfoOnly, bool terminal,
-                std::string prefix = {});
+    // `progress` is null without a terminal. A non-empty `prefix` starts every line on standard
+    // output (the port, when several loggers are updated at once).
+    ConsoleView(EventLoop& loop, std::string port, bool readInfoOnly,
+                std::unique_ptr<ProgressDisplay> progress, bool beeps, std::string prefix = {});
 
     // Where report lines go: standard output unless the events go there as data.
     void setReportStream(std::FILE* stream) { reportStream_ = stream; }
@@ -32,7 +33,7 @@ public:
     void setStatus(const std::string&) override {}
     void showResult(const std::string& sMsg) override;
     void setProgressBar(int percent) override;
-    int progressBar() const override { return progress_; }
+    int progressBar() const override { return percent_; }
     void setApplicationTitle(const std::string&) override {}
     void beep() override;
     void setRunningControls(bool running) override;
@@ -41,7 +42,7 @@ public:
     void callLater(std::chrono::milliseconds delay, std::function<void()> action) override;
     // One line on standard error, after the verdict.
     void explainPortFailure(const std::string& sText) override;
-    void runEnded(const RunOutcome& outcome) override { outcome_ = outcome; }
+    void runEnded(const RunOutcome& outcome) override;
 
     const std::optional<RunOutcome>& outcome() const { return outcome_; }
     // The text of the last message shown (the verdict once the run has ended).
@@ -53,9 +54,9 @@ private:
     EventLoop& loop_;
     std::string port_;
     bool readInfoOnly_;
-    bool terminal_;
-    ProgressLine progressLine_;
-    int progress_ = 0;
+    std::unique_ptr<ProgressDisplay> progress_;
+    bool beeps_;
+    int percent_ = 0;
     std::string prefix_;
     std::string lastReport_;
     std::string result_;

@@ -30,6 +30,23 @@ bool stderrIsTerminal() {
     return _isatty(_fileno(stderr)) != 0;
 }
 
+std::optional<TerminalSize> stderrTerminalSize() {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) {
+        return std::nullopt;
+    }
+    return TerminalSize{info.srWindow.Right - info.srWindow.Left + 1,
+                        info.srWindow.Bottom - info.srWindow.Top + 1};
+}
+
+// Consoles since Windows 10 follow ANSI sequences once asked to; older ones refuse.
+bool enableCursorControl() {
+    const HANDLE console = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    return GetConsoleMode(console, &mode) &&
+           SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+}
+
 void catchInterrupt(std::atomic<bool>& requested) {
     interruptFlag = &requested;
     SetConsoleCtrlHandler(onConsoleControl, TRUE);

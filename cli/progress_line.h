@@ -1,36 +1,31 @@
-// The live progress bar on a terminal: one line, redrawn in place, with the time left.
+// The live progress bar of a single run on a terminal: one line, redrawn in place.
 #pragma once
 
-#include <chrono>
 #include <cstdio>
-#include <optional>
-#include <string>
+
+#include "cli/progress_bar.h"
+#include "cli/progress_display.h"
 
 namespace pelion::cli {
 
-class ProgressLine {
+class ProgressLine : public ProgressDisplay {
 public:
     explicit ProgressLine(std::FILE* terminal) : out_(terminal) {}
 
-    // A new run: the time estimate starts afresh.
-    void restart();
-    void show(int percent);
-    // Takes the line off the screen, so that other output starts at the line's beginning.
-    void hide();
-    // Puts it back after other output.
-    void redraw();
+    void restart() override;
+    void show(int percent) override;
+    void hide() override;
+    void redraw() override;
     // Off the screen until the next show().
-    void stop();
+    void stop() override;
+    // The verdict stands in the report; the line is already gone.
+    void finish(const std::string&) override {}
 
 private:
-    std::string text() const;
-
     std::FILE* out_;
-    int percent_ = 0;
+    ProgressBar bar_;
     bool visible_ = false;
     bool shown_ = false;
-    std::optional<std::chrono::steady_clock::time_point> firstAt_;
-    int firstPercent_ = 0;
 };
 
 }  // namespace pelion::cli

@@ -11,6 +11,7 @@
 #include "cli/event_loop.h"
 #include "cli/exit_status.h"
 #include "cli/json_events.h"
+#include "cli/progress_board.h"
 #include "cli/text_table.h"
 #include "cli/updater.h"
 #include "link/comm_thread.h"
@@ -25,8 +26,8 @@ constexpr std::chrono::seconds cWORKER_CANCEL_WAIT{30};
 // One port's run with what the summary shows of it.
 struct PortRun {
     PortRun(EventLoop& loop, std::size_t index, const std::string& port, bool readInfoOnly,
-            bool json)
-        : view(loop, port, readInfoOnly, false, port + ": "),
+            bool json, std::unique_ptr<ProgressDisplay> progress)
+        : view(loop, port, readInfoOnly, std::move(progress), false, port + ": "),
           control(view, loop.targetOf(index)),
           json(json) {
         control.setPublishesChosenImage(false);
@@ -89,15 +90,27 @@ std::string summaryTable(const std::vector<std::unique_ptr<PortRun>>& runs) {
     return alignedTable(rows);
 }
 
+// One progress row per logger when standard error is a terminal that can take them all below
+// the report lines; none with JSON events.
+std::unique_ptr<ProgressBoard> progressBoardFor(const SeveralPortsRun& request) {
+    const auto size = stderrTerminalSize();
+    if (request.json || !size || static_cast<std::size_t>(size->rows) <= request.ports.size() ||
+        !enableCursorControl()) {
+        return nullptr;
+    }
+    return std::make_unique<ProgressBoard>(stderr, request.ports, size->columns);
+}
+
 }  // namespace
 
 int runSeveralPorts(const SeveralPortsRun& request) {
     std::atomic<bool> interruptRequested{false};
     EventLoop loop(interruptRequested);
+    const std::unique_ptr<ProgressBoard> board = progressBoardFor(request);
     std::vector<std::unique_ptr<PortRun>> runs;
     for (std::size_t i = 0; i < request.ports.size(); ++i) {
         runs.push_back(std::make_unique<PortRun>(loop, i, request.ports[i], request.readInfoOnly,
-                                                 request.json));
+                                                 request.json, board ? board->row(i) : nullptr));
         runs.back()->control.setMaxRepeats(request.maxRepeats);
         std::string reason;
         if (!runs.back()->control.PrepareRun(request.file.value_or(""), &reason)) {
@@ -145,6 +158,9 @@ int runSeveralPorts(const SeveralPortsRun& request) {
             run->control.cancel();
         }
         TCommThread::waitForWorkers(cWORKER_CANCEL_WAIT);
+    }
+    if (board) {
+        board->close();
     }
     if (request.json) {
         for (const auto& run : runs) {

@@ -16,6 +16,7 @@
 #include "cli/exit_status.h"
 #include "cli/firmware_table.h"
 #include "cli/port_table.h"
+#include "cli/progress_line.h"
 #include "cli/several_ports.h"
 #include "firmware/file_reader.h"
 #include "link/comm_thread.h"
@@ -144,7 +145,9 @@ void waitForWorkers(RunControl& control) {
 int runUpdate(const Arguments& a, const std::string& port) {
     std::atomic<bool> interruptRequested{false};
     EventLoop loop(interruptRequested);
-    ConsoleView view(loop, port, a.readInfoOnly, stderrIsTerminal());
+    const bool terminal = stderrIsTerminal();
+    ConsoleView view(loop, port, a.readInfoOnly,
+                     terminal ? std::make_unique<ProgressLine>(stderr) : nullptr, terminal);
     RunControl control(view, loop.targetOf(0));
     control.setMaxRepeats(a.maxRepeats);
 

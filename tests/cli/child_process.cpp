@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,6 +44,27 @@ std::vector<char*> pointers(std::vector<std::string>& texts) {
     return p;
 }
 
+// A pseudo-terminal: its master side for the test to read, its slave side for the child.
+struct Terminal {
+    int master = -1;
+    int slave = -1;
+};
+
+Terminal openTerminal() {
+    Terminal t;
+    t.master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (t.master < 0 || grantpt(t.master) != 0 || unlockpt(t.master) != 0) {
+        throw std::runtime_error("no pseudo-terminal");
+    }
+    const winsize size{24, 100, 0, 0};
+    ioctl(t.master, TIOCSWINSZ, &size);
+    t.slave = open(ptsname(t.master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (t.slave < 0) {
+        throw std::runtime_error("cannot open the pseudo-terminal's slave side");
+    }
+    return t;
+}
+
 }  // namespace
 
 std::string buildProgram(const std::string& name) {
@@ -54,10 +76,19 @@ std::string buildProgram(const std::string& name) {
 }
 
 ChildProcess::ChildProcess(const std::vector<std::string>& args,
-                           const std::map<std::string, std::string>& env) {
+                           const std::map<std::string, std::string>& env, ErrorTo errorTo) {
     int outPipe[2];
     int errPipe[2];
-    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
+    if (pipe2(outPipe, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    if (errorTo == ErrorTo::terminal) {
+        // The test keeps no slave side open once the child holds it, so that reading the
+        // master ends when the child does.
+        const Terminal t = openTerminal();
+        errPipe[0] = t.master;
+        errPipe[1] = t.slave;
+    } else if (pipe2(errPipe, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
     posix_spawn_file_actions_t actions;

@@ -11,12 +11,16 @@
 
 namespace pelion::test {
 
+// Where the child's standard error goes: a pipe, or a terminal of 100 columns and 24 rows (a
+// pseudo-terminal whose output err() collects as the terminal received it).
+enum class ErrorTo { pipe, terminal };
+
 class ChildProcess {
 public:
     // `env` adds to or replaces variables of this process's environment. Standard input is
     // /dev/null: no terminal.
     ChildProcess(const std::vector<std::string>& args,
-                 const std::map<std::string, std::string>& env);
+                 const std::map<std::string, std::string>& env, ErrorTo errorTo = ErrorTo::pipe);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;

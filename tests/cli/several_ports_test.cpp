@@ -17,6 +17,7 @@
 #include "reliability/logger_setups.h"
 #include "sim/simulated_logger.h"
 #include "tests/cli/child_process.h"
+#include "tests/support/terminal_screen.h"
 #include "tests/support/text_lines.h"
 
 namespace pelion {
@@ -24,7 +25,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::ChildProcess;
+using test::ErrorTo;
 using test::linesOf;
+using test::TerminalScreen;
 
 // One logger of each bootloader generation and platform kind, first in image order: the
 // oldest bootloader, both newer ones and the newest image.
@@ -61,9 +64,11 @@ protected:
         return args;
     }
 
-    std::unique_ptr<ChildProcess> start(std::vector<std::string> args) {
+    std::unique_ptr<ChildProcess> start(std::vector<std::string> args,
+                                        ErrorTo errorTo = ErrorTo::pipe) {
         args.insert(args.begin(), test::buildProgram("pelion-update"));
-        return std::make_unique<ChildProcess>(args, std::map<std::string, std::string>{});
+        return std::make_unique<ChildProcess>(
+            args, std::map<std::string, std::string>{{"TERM", "xterm"}}, errorTo);
     }
 
     // The report lines of one port, without their prefix.
@@ -136,6 +141,40 @@ TEST_F(SeveralPorts, OneLoggerOfAnotherClassFailsWhileTheOthersSucceed) {
                     .ends_with("Aborted because no update is available for this logger!"))
         << tool->out();
     EXPECT_TRUE(summaryRowOf(*tool, loggers_[0]->portPath()).ends_with("succesfully completed."));
+}
+
+// On a terminal, each logger has a progress row below the report lines while the runs go on;
+// the rows end with each logger's verdict and leave the screen before the summary.
+TEST_F(SeveralPorts, OnATerminalEachLoggerHasAProgressRow) {
+    const auto& setups = reliability::loggerSetups();
+    sim::LoggerConfig wrongClass = setups.back().config;
+    wrongClass.appClass = 0x1234;
+    startLoggers({setups.back().config, wrongClass});
+    auto tool = start(portArgs(), ErrorTo::terminal);
+    EXPECT_EQ(tool->finish(), 40) << tool->out();
+    const std::string good = loggers_[0]->portPath();
+    const std::string failed = loggers_[1]->portPath();
+    EXPECT_TRUE(reportOf(*tool, good).back().ends_with("succesfully completed."));
+    EXPECT_TRUE(summaryRowOf(*tool, failed).ends_with("no update is available for this logger!"));
+
+    TerminalScreen screen;
+    screen.feed(tool->err());
+    EXPECT_TRUE(screen.lines().empty()) << tool->err();
+    const auto showsBar = [&](const std::vector<std::string>& rows) {
+        return rows.size() == 2 && rows[0].starts_with(good + " ") &&
+               rows[0].find("  [#") != std::string::npos && rows[0].ends_with(" left") &&
+               rows[1].starts_with(failed + " ");
+    };
+    EXPECT_TRUE(std::any_of(screen.erased().begin(), screen.erased().end(), showsBar))
+        << tool->err();
+    ASSERT_FALSE(screen.erased().empty());
+    const std::vector<std::string>& last = screen.erased().back();
+    ASSERT_EQ(last.size(), 2u) << tool->err();
+    EXPECT_TRUE(last[0].starts_with(good + " ")) << last[0];
+    EXPECT_TRUE(last[0].ends_with("succesfully completed.")) << last[0];
+    EXPECT_TRUE(last[1].starts_with(failed + " ")) << last[1];
+    EXPECT_TRUE(last[1].ends_with("  Aborted because no update is available for this logger!"))
+        << last[1];
 }
 
 TEST_F(SeveralPorts, CtrlCCancelsEveryRun) {
