@@ -31,14 +31,17 @@ void ProgressBar::set(int percent) {
 
 std::string ProgressBar::text(int barWidth) const {
     const int filled = percent_ * barWidth / 100;
-    std::string line = "[" + std::string(filled, '#') + std::string(barWidth - filled, '.') + "] ";
+    std::string line = "[";
+    line.append(filled, '#').append(barWidth - filled, '.').append("] ");
     char percent[8];
     std::snprintf(percent, sizeof percent, "%3d%%", percent_);
     line += percent;
     if (firstAt_ && percent_ > firstPercent_) {
         const auto elapsed = std::chrono::steady_clock::now() - *firstAt_;
         const auto left = elapsed * (100 - percent_) / (percent_ - firstPercent_);
-        line += "  " + minutesSeconds(std::chrono::ceil<std::chrono::seconds>(left)) + " left";
+        line.append("  ")
+            .append(minutesSeconds(std::chrono::ceil<std::chrono::seconds>(left)))
+            .append(" left");
     } else {
         line += "  --:-- left";
     }

@@ -42,7 +42,7 @@ std::string tabSeparated(const std::vector<TextRow>& rows) {
     std::string text;
     for (const TextRow& row : rows) {
         for (std::size_t c = 0; c < row.size(); ++c) {
-            text += (c > 0 ? "\t" : "") + oneLine(row[c]);
+            text.append(c > 0 ? "\t" : "").append(oneLine(row[c]));
         }
         text += "\n";
     }

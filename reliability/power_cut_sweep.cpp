@@ -83,10 +83,10 @@ std::string outcomeText(const ActionResult& r) {
 std::string CutPoint::name() const {
     std::string s = std::to_string(image) + ":" + nameOf(kind).word;
     if (onDataLine(kind)) {
-        s += ":" + std::to_string(line);
+        s.append(":").append(std::to_string(line));
     }
     if (kind == CutKind::tornWrite) {
-        s += ":" + std::to_string(bytes);
+        s.append(":").append(std::to_string(bytes));
     }
     return s;
 }
@@ -94,7 +94,7 @@ std::string CutPoint::name() const {
 std::string CutPoint::describe() const {
     std::string s = "image " + std::to_string(image) + ", " + nameOf(kind).text;
     if (onDataLine(kind)) {
-        s += " " + std::to_string(line);
+        s.append(" ").append(std::to_string(line));
     }
     if (kind == CutKind::tornWrite) {
         s += " (" + std::to_string(bytes) + " of 64 bytes written)";
