@@ -1,11 +1,13 @@
 #include "link/port_details.h"
 
+#include "link/serial_port.h"
+
 namespace pelion {
 
-ComPortDetails namedPort(const std::string& name, const std::string& devicePath) {
+ComPortDetails namedPort(const std::string& name) {
     ComPortDetails details;
     details.name = name;
-    details.devicePath = devicePath;
+    details.devicePath = comPortPath(name);
     return details;
 }
 

@@ -18,8 +18,8 @@ struct ComPortDetails {
     std::string serial;
 };
 
-// A port of which nothing is known but its name and device path.
-ComPortDetails namedPort(const std::string& name, const std::string& devicePath);
+// A port of which nothing is known but its name and the device path openComPort opens for it.
+ComPortDetails namedPort(const std::string& name);
 
 // The logger ports in the order of getComPortList, with their details.
 std::vector<ComPortDetails> getComPortDetails();

@@ -23,13 +23,9 @@ std::string attribute(udev_device* device, const char* name) {
     return value ? value : "";
 }
 
-std::string devicePathOf(const std::string& name) {
-    return !name.empty() && name[0] == '/' ? name : "/dev/" + name;
-}
-
 // The port named as getComPortList names it, looked up by its device node.
 ComPortDetails detailsOf(udev* context, const std::string& name) {
-    ComPortDetails details = namedPort(name, devicePathOf(name));
+    ComPortDetails details = namedPort(name);
     const std::string sysName = details.devicePath.substr(details.devicePath.rfind('/') + 1);
     UdevPtr<udev_device> tty(
         udev_device_new_from_subsystem_sysname(context, "tty", sysName.c_str()));
@@ -53,8 +49,7 @@ std::vector<ComPortDetails> getComPortDetails() {
     std::vector<ComPortDetails> details;
     UdevPtr<udev> context(udev_new());
     for (const std::string& name : names) {
-        details.push_back(context ? detailsOf(context.get(), name)
-                                  : namedPort(name, devicePathOf(name)));
+        details.push_back(context ? detailsOf(context.get(), name) : namedPort(name));
     }
     return details;
 }

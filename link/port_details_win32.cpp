@@ -10,7 +10,7 @@ std::vector<ComPortDetails> getComPortDetails() {
     getComPortList(names);
     std::vector<ComPortDetails> details;
     for (const std::string& name : names) {
-        details.push_back(namedPort(name, "\\\\.\\" + name));
+        details.push_back(namedPort(name));
     }
     return details;
 }

@@ -15,9 +15,12 @@ namespace pelion {
 using ComPort = std::intptr_t;
 inline constexpr ComPort cINVALID_PORT = -1;
 
+// The device openComPort opens for a port name, UTF-8. POSIX: a name that is not an absolute
+// path is taken below /dev ("ttyUSB0" -> "/dev/ttyUSB0"). Win32: "COM7" -> "\\.\COM7".
+std::string comPortPath(const std::string& sPort);
+
 // Opens and configures the port, exclusively: a port held by anyone, this process included,
 // does not open. Returns cINVALID_PORT when any step fails, with nothing left open.
-// POSIX: a name that is not an absolute path is taken below /dev ("ttyUSB0").
 ComPort openComPort(const std::string& sPort, std::uint32_t baudRate);
 void closeComPort(ComPort hPort);
 

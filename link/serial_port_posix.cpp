@@ -41,10 +41,6 @@ bool toSpeed(std::uint32_t baud, speed_t& speed) {
     return false;
 }
 
-std::string devicePath(const std::string& sPort) {
-    return !sPort.empty() && sPort[0] == '/' ? sPort : "/dev/" + sPort;
-}
-
 // 8N1 raw, no flow control of any kind, reads never block in the driver. HUPCL drops the modem
 // lines when the port is closed, so DTR is raised only while the updater holds the port.
 bool applyLineSettings(int fd, std::uint32_t baudRate) {
@@ -173,8 +169,12 @@ Wait waitForLine(int fd, std::chrono::microseconds charTime, std::uint32_t missi
 
 }  // namespace
 
+std::string comPortPath(const std::string& sPort) {
+    return !sPort.empty() && sPort[0] == '/' ? sPort : "/dev/" + sPort;
+}
+
 ComPort openComPort(const std::string& sPort, std::uint32_t baudRate) {
-    const int fd = open(devicePath(sPort).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = open(comPortPath(sPort).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         recordPortError(openFailure(errno), errno);
         return cINVALID_PORT;

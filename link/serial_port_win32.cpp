@@ -16,16 +16,15 @@ HANDLE asHandle(ComPort hPort) {
     return reinterpret_cast<HANDLE>(hPort);
 }
 
-std::wstring devicePath(const std::string& sPort) {
-    std::wstring path = L"\\\\.\\";
-    const int narrowLength = static_cast<int>(sPort.size());
-    const int size = MultiByteToWideChar(CP_UTF8, 0, sPort.data(), narrowLength, nullptr, 0);
-    if (size > 0) {
-        std::wstring name(static_cast<std::size_t>(size), L'\0');
-        MultiByteToWideChar(CP_UTF8, 0, sPort.data(), narrowLength, name.data(), size);
-        path += name;
+std::wstring widened(const std::string& text) {
+    const int narrowLength = static_cast<int>(text.size());
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), narrowLength, nullptr, 0);
+    if (size <= 0) {
+        return {};
     }
-    return path;
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), narrowLength, wide.data(), size);
+    return wide;
 }
 
 // Built from scratch, never read from the port: 8N1, binary, no flow control of any kind, DTR
@@ -95,9 +94,13 @@ BOOL noteIo(BOOL ok) {
 
 }  // namespace
 
+std::string comPortPath(const std::string& sPort) {
+    return "\\\\.\\" + sPort;
+}
+
 ComPort openComPort(const std::string& sPort, std::uint32_t baudRate) {
-    const HANDLE h = CreateFileW(devicePath(sPort).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE h = CreateFileW(widened(comPortPath(sPort)).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         recordPortError(openFailure(static_cast<int>(error)), static_cast<int>(error));
