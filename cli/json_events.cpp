@@ -6,6 +6,8 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 
+#include "cli/text_table.h"
+
 namespace pelion::cli {
 
 namespace {
@@ -48,14 +50,6 @@ std::string utcNow() {
     return text;
 }
 
-std::string joined(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) {
-        text += (text.empty() ? "" : "\n") + line;
-    }
-    return text;
-}
-
 }  // namespace
 
 const char* notificationName(std::uint32_t code) {
@@ -76,14 +70,16 @@ std::string notificationJson(const std::string& port, const Notification& n,
                                  {"name", notificationName(n.code)},
                                  {"value", n.value}};
     if (!reported.empty()) {
-        event["report"] = joined(reported);
+        event["report"] = joined(reported, "\n");
     }
     return event.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 std::string reportJson(const std::string& port, const std::vector<std::string>& reported) {
-    const nlohmann::ordered_json event{
-        {"time", utcNow()}, {"port", port}, {"event", "report"}, {"report", joined(reported)}};
+    const nlohmann::ordered_json event{{"time", utcNow()},
+                                       {"port", port},
+                                       {"event", "report"},
+                                       {"report", joined(reported, "\n")}};
     return event.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 

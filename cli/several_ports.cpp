@@ -20,9 +20,6 @@ namespace pelion::cli {
 
 namespace {
 
-constexpr std::chrono::seconds cWORKER_END_WAIT{5};
-constexpr std::chrono::seconds cWORKER_CANCEL_WAIT{30};
-
 // One port's run with what the summary shows of it.
 struct PortRun {
     PortRun(EventLoop& loop, std::size_t index, const std::string& port, bool readInfoOnly,
@@ -48,13 +45,7 @@ struct PortRun {
         }
     }
 
-    std::string identityText() const {
-        std::string text;
-        for (const std::string& part : identity) {
-            text += (text.empty() ? "" : ", ") + part;
-        }
-        return text.empty() ? "-" : text;
-    }
+    std::string identityText() const { return identity.empty() ? "-" : joined(identity, ", "); }
 
     std::string imageText() const {
         const int image = control.chosenImage();
@@ -132,6 +123,11 @@ int runSeveralPorts(const SeveralPortsRun& request) {
         }
         return true;
     };
+    const auto cancelAll = [&] {
+        for (const auto& run : runs) {
+            run->control.cancel();
+        }
+    };
     loop.run({
         .notification =
             [&](std::size_t index, const Notification& n) {
@@ -145,20 +141,10 @@ int runSeveralPorts(const SeveralPortsRun& request) {
                     std::fflush(stdout);
                 }
             },
-        .interrupt =
-            [&] {
-                for (const auto& run : runs) {
-                    run->control.cancel();
-                }
-            },
+        .interrupt = cancelAll,
         .finished = allEnded,
     });
-    if (!TCommThread::waitForWorkers(cWORKER_END_WAIT)) {
-        for (const auto& run : runs) {
-            run->control.cancel();
-        }
-        TCommThread::waitForWorkers(cWORKER_CANCEL_WAIT);
-    }
+    awaitWorkers(cancelAll);
     if (board) {
         board->close();
     }

@@ -49,4 +49,12 @@ std::string tabSeparated(const std::vector<TextRow>& rows) {
     return text;
 }
 
+std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
+    std::string text;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        text.append(i > 0 ? separator : std::string_view{}).append(parts[i]);
+    }
+    return text;
+}
+
 }  // namespace pelion::cli

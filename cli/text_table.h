@@ -1,8 +1,9 @@
 // Rows of text cells as a console table: aligned columns for people, tab-separated lines for
-// scripts.
+// scripts; and a list of texts as one.
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pelion::cli {
@@ -14,5 +15,8 @@ std::string alignedTable(const std::vector<TextRow>& rows);
 // One line per row, cells separated by one tab; a tab or line break inside a cell becomes a
 // blank, so every line keeps its column count.
 std::string tabSeparated(const std::vector<TextRow>& rows);
+
+// The parts with `separator` between them; empty for no parts.
+std::string joined(const std::vector<std::string>& parts, std::string_view separator);
 
 }  // namespace pelion::cli

@@ -18,6 +18,7 @@
 #include "cli/port_table.h"
 #include "cli/progress_line.h"
 #include "cli/several_ports.h"
+#include "cli/text_table.h"
 #include "firmware/file_reader.h"
 #include "link/comm_thread.h"
 #include "link/eorvo.h"
@@ -48,14 +49,6 @@ const char* refusedFeature(const Arguments& a) {
         return "--file-version";
     }
     return nullptr;
-}
-
-std::string portsText(const std::vector<std::string>& ports) {
-    std::string text;
-    for (const std::string& port : ports) {
-        text += (text.empty() ? "" : ", ") + port;
-    }
-    return text;
 }
 
 int listPorts(bool forScripts) {
@@ -117,7 +110,7 @@ std::vector<std::string> choosePorts(const Arguments& a) {
     if (ports.empty()) {
         fail(cEXIT_USAGE, "no logger port found; attach the logger or name its port with --port");
     } else {
-        fail(cEXIT_USAGE, "several logger ports found (" + portsText(ports) +
+        fail(cEXIT_USAGE, "several logger ports found (" + joined(ports, ", ") +
                               "); choose one with --port, or update them all with --all");
     }
     return {};
@@ -132,14 +125,6 @@ bool askOnTerminal(const Question& q) {
         return false;
     }
     return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes" || answer == "YES";
-}
-
-// A worker posts its outcome just before it ends; nothing may be left running at exit.
-void waitForWorkers(RunControl& control) {
-    if (!TCommThread::waitForWorkers(cWORKER_END_WAIT)) {
-        control.cancel();
-        TCommThread::waitForWorkers(cWORKER_CANCEL_WAIT);
-    }
 }
 
 int runUpdate(const Arguments& a, const std::string& port) {
@@ -163,11 +148,18 @@ int runUpdate(const Arguments& a, const std::string& port) {
         .interrupt = [&] { control.cancel(); },
         .finished = [&] { return view.outcome().has_value(); },
     });
-    waitForWorkers(control);
+    awaitWorkers([&] { control.cancel(); });
     return exitStatus(*view.outcome());
 }
 
 }  // namespace
+
+void awaitWorkers(const std::function<void()>& cancelAll) {
+    if (!TCommThread::waitForWorkers(cWORKER_END_WAIT)) {
+        cancelAll();
+        TCommThread::waitForWorkers(cWORKER_CANCEL_WAIT);
+    }
+}
 
 int runUpdater(const std::vector<std::string>& args) {
     const Parsed parsed = parseArguments(args);

@@ -1,6 +1,7 @@
 // pelion-update from its command line to its exit status.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,5 +13,10 @@ inline constexpr int cEXIT_USAGE = 2;
 
 // `args` are the command-line elements after the program path.
 int runUpdater(const std::vector<std::string>& args);
+
+// A worker posts its outcome just before it ends; nothing may be left running at exit. Waits
+// for the workers and, when they take too long, cancels the runs with `cancelAll` and waits
+// once more.
+void awaitWorkers(const std::function<void()>& cancelAll);
 
 }  // namespace pelion::cli

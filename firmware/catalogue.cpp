@@ -86,15 +86,19 @@ int getFirmwareLastLine(int image) {
     return lastLine;
 }
 
+std::string getFirmwareLine(int image, int line) {
+    std::string text;
+    int lastLine = 0;
+    TBl3FileHeader header;
+    getFirmwareData(image, cFW_LINE, line, text, lastLine, header);
+    return text;
+}
+
 std::vector<std::string> getFirmwareLines(int image) {
     std::vector<std::string> lines;
     const int last = getFirmwareLastLine(image);
     for (int n = 0; n <= last; ++n) {
-        std::string text;
-        int lastLine = 0;
-        TBl3FileHeader header;
-        getFirmwareData(image, cFW_LINE, n, text, lastLine, header);
-        lines.push_back(text);
+        lines.push_back(getFirmwareLine(image, n));
     }
     return lines;
 }
@@ -104,11 +108,7 @@ int getChosenLastLine() {
 }
 
 std::string getChosenLine(int line) {
-    std::string text;
-    int lastLine = 0;
-    TBl3FileHeader header;
-    getFirmwareData(ChosenImage.load(), cFW_LINE, line, text, lastLine, header);
-    return text;
+    return getFirmwareLine(ChosenImage.load(), line);
 }
 
 }  // namespace pelion

@@ -45,6 +45,8 @@ bool getFirmwareData(int image, int selector, int line, std::string& text, int& 
 // print 0xFFFF.
 TBl3FileHeader getFirmwareHeader(int image);
 int getFirmwareLastLine(int image);
+// One line of an image; empty past its last line.
+std::string getFirmwareLine(int image, int line);
 // Every line of an image, end-of-file record included: what a logger's flash holds after it.
 std::vector<std::string> getFirmwareLines(int image);
 int getChosenLastLine();

@@ -33,11 +33,7 @@ int UpdateContext::chosenLastLine() const {
 std::string UpdateContext::chosenLine(int line) const {
     const int image = ChosenImage.load();
     if (image != 0) {
-        std::string text;
-        int lastLine = 0;
-        TBl3FileHeader header;
-        getFirmwareData(image, cFW_LINE, line, text, lastLine, header);
-        return text;
+        return getFirmwareLine(image, line);
     }
     if (line < 0 || line >= static_cast<int>(file_->lines.size())) {
         return {};
