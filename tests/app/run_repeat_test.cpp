@@ -1,8 +1,6 @@
 // Runs started through the run control with real workers on a pseudo-terminal: what starting a
 // run shows, and how a cancel request carries over the repeats.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +17,7 @@
 #include "link/comm_thread.h"
 #include "link/eorvo.h"
 #include "tests/app/recording_view.h"
+#include "tests/support/bare_terminal.h"
 #include "update/options.h"
 
 namespace pelion {
@@ -60,17 +59,12 @@ std::unique_ptr<TCommThread> unbuildableWorker(RunContextPtr, TCmd, std::string)
 class RepeatTest : public testing::Test {
 protected:
     void SetUp() override {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY);
-        ASSERT_GE(master_, 0);
-        ASSERT_EQ(grantpt(master_), 0);
-        ASSERT_EQ(unlockpt(master_), 0);
-        view.port = ptsname(master_);
+        view.port = terminal_.slavePath();
         WorkerClass = &makeWorker<FailingWorker>;
     }
     void TearDown() override {
         ASSERT_TRUE(TCommThread::waitForWorkers(30s));
         WorkerClass = &makeWorker<TCommThread>;
-        close(master_);
     }
 
     // The next notification of a worker; a worker that never ends fails the test.
@@ -101,7 +95,7 @@ protected:
     RunControl control{view, queue};
 
 private:
-    int master_ = -1;
+    test::BareTerminal terminal_;
 };
 
 TEST_F(RepeatTest, StartRunShowsThePortAndStartsAWorker) {

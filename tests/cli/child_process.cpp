@@ -12,6 +12,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "tests/support/bare_terminal.h"
+
 extern char** environ;
 
 namespace pelion::test {
@@ -44,25 +46,17 @@ std::vector<char*> pointers(std::vector<std::string>& texts) {
     return p;
 }
 
-// A pseudo-terminal: its master side for the test to read, its slave side for the child.
-struct Terminal {
-    int master = -1;
-    int slave = -1;
-};
-
-Terminal openTerminal() {
-    Terminal t;
-    t.master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (t.master < 0 || grantpt(t.master) != 0 || unlockpt(t.master) != 0) {
-        throw std::runtime_error("no pseudo-terminal");
-    }
+// A terminal of 100 columns and 24 rows for the child's standard error: the master side for
+// the test to read, the slave side for the child.
+void openTerminal(int (&ends)[2]) {
+    BareTerminal terminal;
     const winsize size{24, 100, 0, 0};
-    ioctl(t.master, TIOCSWINSZ, &size);
-    t.slave = open(ptsname(t.master), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (t.slave < 0) {
+    ioctl(terminal.master(), TIOCSWINSZ, &size);
+    ends[1] = open(terminal.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (ends[1] < 0) {
         throw std::runtime_error("cannot open the pseudo-terminal's slave side");
     }
-    return t;
+    ends[0] = terminal.releaseMaster();
 }
 
 }  // namespace
@@ -85,9 +79,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& args,
     if (errorTo == ErrorTo::terminal) {
         // The test keeps no slave side open once the child holds it, so that reading the
         // master ends when the child does.
-        const Terminal t = openTerminal();
-        errPipe[0] = t.master;
-        errPipe[1] = t.slave;
+        openTerminal(errPipe);
     } else if (pipe2(errPipe, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }

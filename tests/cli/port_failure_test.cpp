@@ -13,6 +13,7 @@
 
 #include "sim/simulated_logger.h"
 #include "tests/cli/child_process.h"
+#include "tests/support/bare_terminal.h"
 
 namespace pelion {
 namespace {
@@ -27,32 +28,22 @@ constexpr const char* cSETPRIV = "/usr/bin/setpriv";
 // A pseudo-terminal whose slave side stands for the logger's port.
 class Pty {
 public:
-    Pty() {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) {
-            path_ = ptsname(master_);
-        }
-    }
     ~Pty() {
         if (slave_ >= 0) {
             close(slave_);
         }
-        close(master_);
     }
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
 
-    const std::string& path() const { return path_; }
+    const std::string& path() const { return terminal_.slavePath(); }
     // Another program, a terminal program say, holds the port exclusively.
     bool holdExclusively() {
-        slave_ = open(path_.c_str(), O_RDWR | O_NOCTTY);
+        slave_ = open(path().c_str(), O_RDWR | O_NOCTTY);
         return slave_ >= 0 && ioctl(slave_, TIOCEXCL) == 0;
     }
 
 private:
-    int master_ = -1;
+    test::BareTerminal terminal_;
     int slave_ = -1;
-    std::string path_;
 };
 
 class PortFailure : public testing::Test {

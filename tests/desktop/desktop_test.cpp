@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTest>
+#include <functional>
 #include <iostream>
 
 #include "sim/simulated_logger.h"
@@ -89,6 +90,23 @@ protected:
         const bool handled = waitFor([&] { return counter->count > 0; });
         delete counter;
         return handled && window.isVisible() && x_.isViewable(id(window));
+    }
+    // The caption the window manager shows for the modal window that `open` brings up, which
+    // its button `close` then closes; empty when it never came or was never framed.
+    QString captionOfModal(const char* what, const std::function<void()>& open, const char* close) {
+        QString caption;
+        bool came = false;
+        onNextModal(
+            [&](QWidget* modal) {
+                if (framed(*modal)) {
+                    caption = lookAndTell(what, *modal).caption;
+                }
+                buttonWithText(modal, close)->click();
+            },
+            came);
+        open();
+        EXPECT_TRUE(came) << what;
+        return caption;
     }
 
     XProbe x_;
@@ -188,33 +206,12 @@ TEST_F(DesktopTest, QuestionAndOverviewCaptionsAsTheWindowManagerShowsThem) {
     GuiWindows& w = start(Mode::normal);
     ASSERT_TRUE(framed(w.frmMain));
 
-    QString question;
-    bool asked = false;
-    onNextModal(
-        [&](QWidget* modal) {
-            if (framed(*modal)) {
-                question = lookAndTell("question", *modal).caption;
-            }
-            buttonWithText(modal, "No")->click();
-        },
-        asked);
-    w.frmMain.btnProg->click();
-    EXPECT_TRUE(asked);
-    EXPECT_EQ(question, "Confirm");
-
-    QString overview;
-    bool opened = false;
-    onNextModal(
-        [&](QWidget* modal) {
-            if (framed(*modal)) {
-                overview = lookAndTell("overview", *modal).caption;
-            }
-            buttonWithText(modal, "OK")->click();
-        },
-        opened);
-    w.frmMain.menInfoFirmware->trigger();
-    EXPECT_TRUE(opened);
-    EXPECT_EQ(overview, "Overview");
+    EXPECT_EQ(captionOfModal(
+                  "question", [&] { w.frmMain.btnProg->click(); }, "No"),
+              "Confirm");
+    EXPECT_EQ(captionOfModal(
+                  "overview", [&] { w.frmMain.menInfoFirmware->trigger(); }, "OK"),
+              "Overview");
 }
 
 }  // namespace

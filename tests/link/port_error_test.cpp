@@ -2,7 +2,6 @@
 // pseudo-terminals: what the link thread passes on to the user.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -10,31 +9,23 @@
 
 #include "link/port_error.h"
 #include "link/serial_port.h"
+#include "tests/support/bare_terminal.h"
 
 namespace pelion {
 namespace {
 
 class PortErrorTest : public testing::Test {
 protected:
-    void SetUp() override {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY);
-        ASSERT_GE(master_, 0);
-        ASSERT_EQ(grantpt(master_), 0);
-        ASSERT_EQ(unlockpt(master_), 0);
-        slavePath_ = ptsname(master_);
-        clearPortError();
-    }
+    void SetUp() override { clearPortError(); }
     void TearDown() override {
-        for (int fd : {other_, master_}) {
-            if (fd >= 0) {
-                close(fd);
-            }
+        if (other_ >= 0) {
+            close(other_);
         }
     }
 
-    int master_ = -1;
+    test::BareTerminal terminal_;
+    const std::string slavePath_ = terminal_.slavePath();
     int other_ = -1;  // the slave side as another program holds it
-    std::string slavePath_;
 };
 
 TEST_F(PortErrorTest, MissingPortIsNoSuchDevice) {
@@ -67,8 +58,7 @@ TEST_F(PortErrorTest, DeviceThatIsNoSerialPortIsRefusedWithTheSystemsReason) {
 TEST_F(PortErrorTest, FarEndClosedDuringARunIsDeviceGone) {
     const ComPort port = openComPort(slavePath_, 9600);
     ASSERT_NE(port, cINVALID_PORT);
-    close(master_);
-    master_ = -1;
+    terminal_.hangUp();
     std::uint8_t buffer[8] = {};
     std::uint32_t count = 0;
     EXPECT_FALSE(readComPort(port, buffer, sizeof buffer, count));

@@ -1,8 +1,6 @@
 // The POSIX serial port against a real pseudo-terminal: the test holds the master side, the far
 // end of the wire, and the port under test opens the slave side by its path.
-#include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -13,6 +11,7 @@
 #include <vector>
 
 #include "link/serial_port.h"
+#include "tests/support/bare_terminal.h"
 
 namespace pelion {
 namespace {
@@ -23,33 +22,23 @@ constexpr int cPATIENCE_MS = 5000;  // only a broken port ever waits this long
 
 class FarEnd {
 public:
-    FarEnd() {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) {
-            slavePath_ = ptsname(master_);
-        }
-    }
-    ~FarEnd() { hangUp(); }
-    FarEnd(const FarEnd&) = delete;
-    FarEnd& operator=(const FarEnd&) = delete;
-
-    const std::string& slavePath() const { return slavePath_; }
-    int fd() const { return master_; }
+    const std::string& slavePath() const { return terminal_.slavePath(); }
+    int fd() const { return terminal_.master(); }
 
     void send(const Bytes& bytes) {
-        ASSERT_EQ(write(master_, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+        ASSERT_EQ(write(fd(), bytes.data(), bytes.size()), ssize_t(bytes.size()));
     }
 
     // Whatever the port sent, until n bytes have come.
     Bytes receive(std::size_t n) {
         Bytes got;
         while (got.size() < n) {
-            pollfd p{master_, POLLIN, 0};
+            pollfd p{fd(), POLLIN, 0};
             if (poll(&p, 1, cPATIENCE_MS) <= 0) {
                 break;
             }
             std::uint8_t chunk[512];
-            const ssize_t rc = read(master_, chunk, std::min(sizeof chunk, n - got.size()));
+            const ssize_t rc = read(fd(), chunk, std::min(sizeof chunk, n - got.size()));
             if (rc <= 0) {
                 break;
             }
@@ -58,16 +47,10 @@ public:
         return got;
     }
 
-    void hangUp() {
-        if (master_ >= 0) {
-            close(master_);
-            master_ = -1;
-        }
-    }
+    void hangUp() { terminal_.hangUp(); }
 
 private:
-    int master_ = -1;
-    std::string slavePath_;
+    test::BareTerminal terminal_;
 };
 
 class SerialPortTest : public ::testing::Test {
