@@ -303,6 +303,7 @@ void TfrmMain::FormCloseQuery(QCloseEvent* event) {
     }
     closing_ = true;
     event->accept();
+    emit closed();
 }
 
 void TfrmMain::moveEvent(QMoveEvent* event) {

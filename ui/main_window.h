@@ -77,6 +77,10 @@ public:
     QAction* const menFileExit;
     QFileDialog* const OpenDialog1;
 
+signals:
+    // The window has closed at the user's request; the program is to end.
+    void closed();
+
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
