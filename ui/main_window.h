@@ -107,6 +107,8 @@ private:
     void FormCloseQuery(QCloseEvent* event);
     // Keeps the report window docked at the outer bottom-left corner of the main window.
     void WMMove();
+    // Puts the window's frame, as far as it is known, in the middle of the screen.
+    void centreOnScreen();
 
     std::shared_ptr<UiNotificationTarget> target_;
     RunControl runControl_;

@@ -1,14 +1,16 @@
 // The windows as the window manager sees them: captions and the application title, the main
-// window's frame before, during and after a run, the report window's frame docked below it,
-// the frame buttons of the report and message windows, and the program's end when its main
-// window is closed from the frame.
+// window's frame before, during and after a run and centred at start, the report window's frame
+// docked below it, the frame buttons of the report and message windows, and the program's end
+// when its main window is closed from the frame.
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -175,6 +177,26 @@ TEST_F(DesktopTest, MainAndReportWindowsAtStartDuringARunAndAfterTheVerdict) {
     EXPECT_EQ(after.outer, main.outer);
     EXPECT_TRUE(reportDocked());
     lookAndTell("report window after the verdict", w.frmProtocol);
+}
+
+// The window manager's frame, not only the window inside it, stands in the middle of the screen.
+TEST_F(DesktopTest, MainWindowsFrameIsCentredOnTheScreen) {
+    GuiWindows& w = start(Mode::normal);
+    ASSERT_TRUE(framed(w.frmMain));
+    // Twice the centres, so that an odd size leaves no rounding: at most half a pixel off.
+    const QRect screen = w.frmMain.screen()->availableGeometry();
+    QPoint offCentre;
+    const bool centred = waitFor(
+        [&] {
+            const QRect frame = x_.outerRect(id(w.frmMain));
+            offCentre = QPoint(2 * frame.x() + frame.width() - 2 * screen.x() - screen.width(),
+                               2 * frame.y() + frame.height() - 2 * screen.y() - screen.height());
+            return std::abs(offCentre.x()) <= 1 && std::abs(offCentre.y()) <= 1;
+        },
+        std::chrono::seconds(5));
+    lookAndTell("main window at start", w.frmMain);
+    EXPECT_TRUE(centred) << "the frame is off centre by " << offCentre.x() / 2.0 << ", "
+                         << offCentre.y() / 2.0 << " px";
 }
 
 // The program as a user starts it, on the desktop: closing its main window from the frame ends
