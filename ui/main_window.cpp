@@ -120,10 +120,9 @@ TfrmMain::~TfrmMain() {
 void TfrmMain::FormCreate(const std::vector<std::string>& args) {
     setWindowTitle(cTXT_TITLE);
     menInfo->setTitle(QString("Info ") + cTXT_VERSION);
-    if (!args.empty()) {
-        const QFileInfo program(QFile::decodeName(args.front().c_str()));
-        OpenDialog1->setDirectory(program.absolutePath());
-    }
+    // The program's own folder as the system knows it (/proc/self/exe, GetModuleFileNameW): the
+    // first command-line element names no folder when the program was started through PATH.
+    OpenDialog1->setDirectory(QCoreApplication::applicationDirPath());
 
     const bool internal = IsInternal();
     chkReadInfoOnly->setChecked(false);
