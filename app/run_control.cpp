@@ -151,8 +151,7 @@ void RunControl::handleAbort(std::int32_t code) {
             break;
         case AbortShows::repeatRun:
             if (repeatsUsedUp(progRepeats_)) {
-                verdict(progRepeatsExhaustedText(progRepeats_));
-                endRun({RunOutcome::repeatsExhausted, code});
+                endWithoutRepeat(code, progRepeatsExhaustedText(progRepeats_));
                 return;
             }
             ++progRepeats_;
@@ -172,8 +171,7 @@ void RunControl::handleRetry(std::int32_t value) {
     if (repeatsUsedUp(repeats_)) {
         ResetControls();
         view_.beep();
-        verdict(repeatsExhaustedText(repeats_));
-        endRun({RunOutcome::repeatsExhausted, cEX_RETRY});
+        endWithoutRepeat(cEX_RETRY, repeatsExhaustedText(repeats_));
         return;
     }
     view_.setStatus(cTXT_RETRY);
@@ -183,6 +181,18 @@ void RunControl::handleRetry(std::int32_t value) {
     // The cancel request is taken as it stands when the wait is over, so that Cancel counts
     // whether it was pressed during the failed run or during the wait.
     view_.callLater(cRETRY_WAIT, [this, cmd] { startRun(cmd, run_ && run_->bCancel.load()); });
+}
+
+// The repeats have run out. A cancel request that came after the worker's last attempt is the
+// user's word on the run and outweighs the error.
+void RunControl::endWithoutRepeat(std::int32_t code, const std::string& exhaustedText) {
+    if (run_ && run_->bCancel.load()) {
+        verdict(abortText(cEX_CANCELLED, view_.portFieldText()).text);
+        endRun({RunOutcome::aborted, cEX_CANCELLED});
+        return;
+    }
+    verdict(exhaustedText);
+    endRun({RunOutcome::repeatsExhausted, code});
 }
 
 void RunControl::verdict(const std::string& text) {

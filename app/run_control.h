@@ -71,7 +71,8 @@ public:
     // times, nor after a programming error (a wrong echo) more than `repeats` times, each
     // counted on its own from the last PrepareRun; then it ends with "Aborted because of a
     // communication error after N repeats!" or "Aborted because of a programming error after
-    // N repeats!". Without a limit both repeat for ever, as in the window, whose user has Cancel.
+    // N repeats!", or with "Process cancelled!" when a cancel request is pending then. Without a
+    // limit both repeat for ever, as in the window, whose user has Cancel.
     void setMaxRepeats(std::optional<int> repeats) { maxRepeats_ = repeats; }
 
     // The window shows the run's image in the global ChosenImage (the firmware overview reads
@@ -89,6 +90,8 @@ private:
     void verdict(const std::string& text);
     void handleAbort(std::int32_t code);
     void handleRetry(std::int32_t value);
+    // Ends a run whose repeats (after error `code`) have run out.
+    void endWithoutRepeat(std::int32_t code, const std::string& exhaustedText);
     void endRun(const RunOutcome& outcome);
     void takeChosenImage();
     TBl3FileHeader chosenHeader() const;

@@ -15,7 +15,11 @@ struct OptionSpec {
     void (*apply)(Arguments&, const std::string& value);
 };
 
-std::optional<int> count(const std::string& text) {
+// A limit of repeats: a count, or "unlimited" (none). Nothing for any other text.
+std::optional<std::optional<int>> repeatLimit(const std::string& text) {
+    if (text == "unlimited") {
+        return std::optional<int>{};
+    }
     int n = -1;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
     if (error != std::errc{} || end != text.data() + text.size() || n < 0) {
@@ -34,7 +38,9 @@ const std::array cOPTIONS{
     OptionSpec{"--file-version", Takes::value,
                [](Arguments& a, const std::string& v) { a.fileVersion = v; }},
     OptionSpec{"--max-repeats", Takes::value,
-               [](Arguments& a, const std::string& v) { a.maxRepeats = count(v); }},
+               [](Arguments& a, const std::string& v) {
+                   a.maxRepeats = repeatLimit(v).value_or(a.maxRepeats);
+               }},
     OptionSpec{"--list-ports", Takes::nothing,
                [](Arguments& a, const std::string&) { a.listPorts = true; }},
     OptionSpec{"--tab-separated", Takes::nothing,
@@ -98,8 +104,11 @@ Parsed parseArguments(const std::vector<std::string>& args) {
             return parsed;
         }
         option->apply(a, value);
-        if (name == "--max-repeats" && !a.maxRepeats) {
-            parsed.error = "--max-repeats needs a whole number of 0 or more, not \"" + value + "\"";
+        if (name == "--max-repeats" && !repeatLimit(value)) {
+            parsed.error =
+                "--max-repeats needs a whole number of 0 or more, or \"unlimited\", "
+                "not \"" +
+                value + "\"";
             return parsed;
         }
     }
@@ -138,7 +147,9 @@ Options:
   --max-repeats N    repeat a run after a communication error at most N times (1.5 s
                      apart), and after a programming error (a record the logger did not
                      echo correctly) at most N times, each counted on its own; then stop
-                     with exit status 30 or 44. Default: both repeat without limit.
+                     with exit status 30 or 44. Default: 8, which ends an update on a
+                     port without a logger within about half a minute. "unlimited"
+                     repeats without limit, as the window does.
   --list-ports       list the logger ports found and exit: a table of each port with its
                      device path, USB vendor:product ID, manufacturer, product and serial
                      number where the device tells them ("-" where not).
@@ -179,14 +190,16 @@ Exit status:
   0      the update was completed
   10-70  the run was aborted; the status is the abort code:
          10 port not ready, 11 port read/write error, 20 cancelled (also when the question
-         was answered No), 40 no update for this logger, 41 logger not ready, 42 last line
-         wrong, 43 conversion error, 45 update not successful, 46 invalid answer, 47 no
-         update or another update ID, 70 only read update info
+         was answered No, and when Ctrl-C came as the repeats ran out), 40 no update for
+         this logger, 41 logger not ready, 42 last line wrong, 43 conversion error, 45
+         update not successful, 46 invalid answer, 47 no update or another update ID, 70
+         only read update info
   1      a fatal error ("Fatal Exception has occurred!")
   2      a usage error: an unknown option, a feature not available in this mode, no or
          several ports, a firmware file that cannot be read, a question without a terminal
-  30     the run was repeated --max-repeats times after communication errors
-  44     the run was repeated --max-repeats times after programming errors
+  30     the run was repeated --max-repeats times (8 by default) after communication
+         errors
+  44     the run was repeated --max-repeats times (8 by default) after programming errors
 With several ports: 0 when every logger was updated, otherwise the status of the first
 port, in the order given, whose run did not succeed.
 )";

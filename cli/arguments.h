@@ -7,13 +7,18 @@
 
 namespace pelion::cli {
 
+// A port without a logger costs some 3.2 s per repeat: eight end it within half a minute,
+// and leave room for the odd repeat of a healthy update.
+inline constexpr int cDEFAULT_MAX_REPEATS = 8;
+
 struct Arguments {
     std::vector<std::string> ports;          // --port, in the order given
     bool allPorts = false;                   // --all
     bool json = false;                       // --json: the events as JSON lines on standard output
     std::optional<std::string> file;         // program this firmware file as image 0
     std::optional<std::string> fileVersion;  // show the header of this firmware file
-    std::optional<int> maxRepeats;
+    // Repeats of a run after each kind of error; none: without limit.
+    std::optional<int> maxRepeats = cDEFAULT_MAX_REPEATS;
     bool listPorts = false;
     bool tabSeparated = false;  // --list-ports for scripts
     bool listFirmware = false;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string_view>
 #include <system_error>
@@ -26,7 +27,24 @@ constexpr std::string_view cBYTE_ORDER_MARK = "\xEF\xBB\xBF";
 constexpr std::uint8_t cDATA_RECORD_BYTES = 0x40;
 constexpr std::uint8_t cHEX_DATA = 0;
 constexpr std::uint8_t cHEX_END_OF_FILE = 1;
-constexpr std::uint16_t cVECTOR_TABLE_BLOCK = 0x03DF;
+
+// Records that hold nothing to program. Toolchains write an extended address of zero before
+// the data and a start address before the end record; the update procedure passes over them.
+// An extended address other than zero would move the data after it away from the 16-bit
+// addresses the logger is given.
+struct TNoDataRecord {
+    std::uint8_t type;
+    std::uint8_t bytes;
+    bool mustBeZero;
+    const char* name;
+};
+
+constexpr TNoDataRecord cNO_DATA_RECORDS[] = {
+    {0x02, 2, true, "an extended segment address"},
+    {0x03, 4, false, "a start segment address"},
+    {0x04, 2, true, "an extended linear address"},
+    {0x05, 4, false, "a start linear address"},
+};
 
 enum class TValueKind { Bootloader, Integer, Date };
 
@@ -197,14 +215,37 @@ std::string hexByte(std::uint8_t b) {
     return {nibbleToHex(b >> 4), nibbleToHex(b)};
 }
 
+const TNoDataRecord* noDataRecord(std::uint8_t type) {
+    for (const TNoDataRecord& record : cNO_DATA_RECORDS) {
+        if (record.type == type)
+            return &record;
+    }
+    return nullptr;
+}
+
+// A record in HexRecord that holds no data: refused when it is malformed or would move the data
+// after it.
+void checkNoDataRecord(const TNoDataRecord& record, int lineNumber) {
+    const std::uint8_t count = HexRecord[0];
+    const std::string what = std::string(record.name) + " (type " + hexByte(record.type) + ")";
+    if (count != record.bytes)
+        fail(lineNumber, what + " with " + std::to_string(count) + " data bytes; it must have " +
+                             std::to_string(record.bytes));
+    if (record.mustBeZero && (HexRecord[4] != 0 || HexRecord[5] != 0))
+        fail(lineNumber, what + " of " + hexByte(HexRecord[4]) + hexByte(HexRecord[5]) +
+                             "; the logger is given only the 16-bit address of each record, so "
+                             "the data after it would land in the wrong place");
+}
+
 // The update procedure sends only 64-byte data records (type 0) and passes over every other
 // record; of several records for the vector table it programs only the last; the last line
-// must be the end record. A file whose records would be passed over would be programmed in
-// part and still end as a success, so it is refused here, at the first line the logger would
-// not be given. The last line is left to the procedure, which refuses a wrong one before it
-// sends anything.
+// must be the end record. A file whose data would be passed over would be programmed in part
+// and still end as a success, so it is refused here, at the first line whose data the logger
+// would not be given; records that hold no data load. Each block is given once: of two records
+// for one block it is not clear which the logger should keep, the vector table's included. The
+// last line is left to the procedure, which refuses a wrong one before it sends anything.
 void checkRecords(const std::vector<TNumberedLine>& lines) {
-    int vectorTableLine = 0;
+    std::map<std::uint16_t, int> blockLines;
     for (std::size_t n = 0; n + 1 < lines.size(); ++n) {
         const TNumberedLine& line = lines[n];
         sHexLine = line.text;
@@ -216,18 +257,25 @@ void checkRecords(const std::vector<TNumberedLine>& lines) {
         const std::uint8_t type = HexRecord[3];
         if (type == cHEX_END_OF_FILE)
             fail(line.number, "the end record stands before the last line; it must be the last");
+        if (const TNoDataRecord* record = noDataRecord(type)) {
+            checkNoDataRecord(*record, line.number);
+            continue;
+        }
+        if (type == cHEX_DATA && count == 0)
+            continue;
         if (count != cDATA_RECORD_BYTES || type != cHEX_DATA)
             fail(line.number, "a record of type " + hexByte(type) + " with " +
                                   std::to_string(count) +
                                   " data bytes; the logger is programmed only with data records "
                                   "(type 00) of 64 bytes, so it would be left out");
-        if (bytesToWord(HexRecord[1], HexRecord[2]) != cVECTOR_TABLE_BLOCK)
-            continue;
-        if (vectorTableLine != 0)
-            fail(line.number, "a second record for the vector table (block 03DF, first on line " +
-                                  std::to_string(vectorTableLine) +
-                                  "); the logger would be given only one of them");
-        vectorTableLine = line.number;
+        const std::uint16_t block = bytesToWord(HexRecord[1], HexRecord[2]);
+        const auto [first, isFirst] = blockLines.emplace(block, line.number);
+        if (!isFirst)
+            fail(line.number, "a second record for block " + hexByte(HexRecord[1]) +
+                                  hexByte(HexRecord[2]) + " (first on line " +
+                                  std::to_string(first->second) +
+                                  "); a firmware file gives each block once, so it is not clear "
+                                  "which one the logger should keep");
     }
 }
 

@@ -28,9 +28,10 @@ std::string getKeyValue(const std::string& line, const std::string& key);
 void readFileHeader(std::istream& file, TBl3FileHeader& header);
 
 // Loads a file as image 0 (FirmwareFileHeader, FirmwareLines) and sets ChosenImage to 0.
-// False when the file cannot be read, its header is malformed or a line before the last is
-// not one the logger is programmed with (a 64-byte data record, the vector table's only
-// once); `reason` then tells why, naming the line, in words a user can act on. A failed load never
+// False when the file cannot be read, its header is malformed or a line before the last holds
+// data the logger would not be programmed with (anything but a 64-byte data record, each block
+// once; records without data, an extended address of zero among them, load); `reason` then
+// tells why, naming the line, in words a user can act on. A failed load never
 // leaves lines that a run could program: FirmwareLines is then empty and a ChosenImage of 0 becomes
 // -1. `sFile` is UTF-8.
 bool loadFirmwareFile(const std::string& sFile, std::string* reason = nullptr);

@@ -66,6 +66,10 @@ int main(int argc, char** argv) {
     pelion::WorkerClass = &pelion::makeWorker<pelion::TPelionCommThread>;
 
     pelion::GuiWindows windows(line.elements);
+    // The program ends with its main window. Not through quit(), which first asks every window
+    // to close: the report window refuses to, and would keep the program running.
+    QObject::connect(&windows.frmMain, &pelion::TfrmMain::closed, &app,
+                     [] { QCoreApplication::exit(0); });
     if (line.port) {
         windows.frmMain.setPortField(QString::fromLocal8Bit(line.port->c_str()));
     }

@@ -120,10 +120,9 @@ TfrmMain::~TfrmMain() {
 void TfrmMain::FormCreate(const std::vector<std::string>& args) {
     setWindowTitle(cTXT_TITLE);
     menInfo->setTitle(QString("Info ") + cTXT_VERSION);
-    if (!args.empty()) {
-        const QFileInfo program(QFile::decodeName(args.front().c_str()));
-        OpenDialog1->setDirectory(program.absolutePath());
-    }
+    // The program's own folder as the system knows it (/proc/self/exe, GetModuleFileNameW): the
+    // first command-line element names no folder when the program was started through PATH.
+    OpenDialog1->setDirectory(QCoreApplication::applicationDirPath());
 
     const bool internal = IsInternal();
     chkReadInfoOnly->setChecked(false);
@@ -303,6 +302,7 @@ void TfrmMain::FormCloseQuery(QCloseEvent* event) {
     }
     closing_ = true;
     event->accept();
+    emit closed();
 }
 
 void TfrmMain::moveEvent(QMoveEvent* event) {
@@ -327,22 +327,29 @@ void TfrmMain::showEvent(QShowEvent* event) {
     if (!shownOnce_) {
         shownOnce_ = true;
         windowHandle()->installEventFilter(this);
-        const QRect available = screen()->availableGeometry();
-        const QRect outer = frameGeometry();
-        move(available.center() - QPoint(outer.width() / 2, outer.height() / 2));
+        centreOnScreen();
     }
     QMainWindow::showEvent(event);
 }
 
 // The window system tells the size of the main window's frame by the time the window is first
-// exposed; the report window, shown at the first idle moment, may have been docked before.
+// exposed: only then can the frame, not just the window inside it, be centred. The report
+// window, shown at the first idle moment, may have been docked before.
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
     if (!exposedOnce_ && watched == windowHandle() && event->type() == QEvent::Expose &&
         windowHandle()->isExposed()) {
         exposedOnce_ = true;
+        centreOnScreen();
         WMMove();
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmMain::centreOnScreen() {
+    const QRect available = screen()->availableGeometry();
+    const QSize outer = frameGeometry().size();
+    move(available.left() + (available.width() - outer.width()) / 2,
+         available.top() + (available.height() - outer.height()) / 2);
 }
 
 void TfrmMain::addReport(const std::string& sLine) {

@@ -77,6 +77,10 @@ public:
     QAction* const menFileExit;
     QFileDialog* const OpenDialog1;
 
+signals:
+    // The window has closed at the user's request; the program is to end.
+    void closed();
+
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -103,6 +107,8 @@ private:
     void FormCloseQuery(QCloseEvent* event);
     // Keeps the report window docked at the outer bottom-left corner of the main window.
     void WMMove();
+    // Puts the window's frame, as far as it is known, in the middle of the screen.
+    void centreOnScreen();
 
     std::shared_ptr<UiNotificationTarget> target_;
     RunControl runControl_;

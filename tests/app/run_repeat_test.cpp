@@ -220,6 +220,40 @@ TEST_F(RepeatTest, MaxRepeatsBoundsEachKindOfRepeatOnItsOwn) {
     EXPECT_FALSE(control.isRunning());
 }
 
+// A cancel request made after the worker's last attempt is the user's word on the run: when the
+// repeats have run out, the verdict is the cancel, not the error.
+class CancelWhenRepeatsRunOut : public RepeatTest,
+                                public testing::WithParamInterface<std::int32_t> {};
+
+TEST_P(CancelWhenRepeatsRunOut, EndsTheRunAsCancelled) {
+    WorkerClass = &makeWorker<ScriptedWorker>;
+    ScriptedWorker::script = {GetParam()};
+    ScriptedWorker::runs = 0;
+    control.setMaxRepeats(0);
+    ASSERT_TRUE(control.PrepareRun());
+    control.StartRun(tCMD0);
+    const Notification last = next();
+    control.cancel();
+    control.handleNotification(last.code, last.value);
+
+    ASSERT_EQ(view.outcomes.size(), 1u);
+    EXPECT_EQ(view.outcomes[0].kind, RunOutcome::aborted);
+    EXPECT_EQ(view.outcomes[0].abortCode, cEX_CANCELLED);
+    EXPECT_EQ(count("result: Process cancelled!"), 1u);
+    EXPECT_EQ(count("result: Aborted because of a communication error after 0 repeats!") +
+                  count("result: Aborted because of a programming error after 0 repeats!"),
+              0u);
+    EXPECT_TRUE(view.later.empty());
+    EXPECT_FALSE(control.isRunning());
+    EXPECT_EQ(ScriptedWorker::runs.load(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Repeats, CancelWhenRepeatsRunOut,
+                         testing::Values(cEX_RETRY, cEX_PROG_REPEAT), [](const auto& info) {
+                             return info.param == cEX_RETRY ? "CommunicationError"
+                                                            : "ProgrammingError";
+                         });
+
 // A worker that cannot be started must not leave the front end in its running state for ever.
 TEST_F(RepeatTest, WorkerThatCannotBeBuiltEndsTheRunAsAFatalAbort) {
     WorkerClass = &unbuildableWorker;

@@ -115,6 +115,14 @@ ChildProcess::~ChildProcess() {
     }
 }
 
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
 bool ChildProcess::pump(std::chrono::milliseconds wait) {
     pollfd fds[2] = {{outFd_, POLLIN, 0}, {errFd_, POLLIN, 0}};
     if (outFd_ < 0 && errFd_ < 0) {
@@ -141,9 +149,10 @@ bool ChildProcess::pump(std::chrono::milliseconds wait) {
     return true;
 }
 
-bool ChildProcess::waitForOutput(const std::string& text, std::chrono::seconds timeout) {
+bool ChildProcess::waitForOutput(const std::string& text, std::chrono::seconds timeout,
+                                 std::size_t times) {
     const auto end = std::chrono::steady_clock::now() + timeout;
-    while (out_.find(text) == std::string::npos) {
+    while (occurrences(out_, text) < times) {
         if (std::chrono::steady_clock::now() > end || !pump(std::chrono::milliseconds{100})) {
             return false;
         }

@@ -25,9 +25,10 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    // Reads output until standard output holds `text`; false when the child ended first or the
-    // time ran out.
-    bool waitForOutput(const std::string& text, std::chrono::seconds timeout);
+    // Reads output until standard output holds `text` (`times` times); false when the child
+    // ended first or the time ran out.
+    bool waitForOutput(const std::string& text, std::chrono::seconds timeout,
+                       std::size_t times = 1);
     void signal(int sig);
     // Reads the rest of the output and returns the exit status (128 + signal when killed); a
     // child still running after `timeout` is killed.
@@ -46,6 +47,9 @@ private:
     std::string out_;
     std::string err_;
 };
+
+// How often `part` occurs in `text`.
+std::size_t occurrences(const std::string& text, const std::string& part);
 
 // The path of a program in the build folder.
 std::string buildProgram(const std::string& name);

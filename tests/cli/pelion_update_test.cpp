@@ -13,6 +13,7 @@
 #include "firmware/catalogue.h"
 #include "sim/simulated_logger.h"
 #include "tests/cli/child_process.h"
+#include "tests/support/bare_terminal.h"
 #include "tests/support/image_lines.h"
 #include "tests/support/text_lines.h"
 
@@ -24,6 +25,7 @@ using namespace std::chrono_literals;
 using test::ChildProcess;
 using test::imageLines;
 using test::linesOf;
+using test::occurrences;
 
 // The logger of the demo: application 6.01 on platform 24, print 49, BL3 3.0; image 11 fits.
 sim::LoggerConfig loggerOf601() {
@@ -145,7 +147,12 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"QuestionWithoutTerminal", false, {}, "Do you save your measurements ?"},
         RefusalCase{
             "ClearsQuestionInInternalMode", true, {"mf:+"}, "This update clears all measurements!"},
-        RefusalCase{"UnknownOption", false, {"--bogus"}, "unknown option --bogus"}),
+        RefusalCase{"UnknownOption", false, {"--bogus"}, "unknown option --bogus"},
+        RefusalCase{"MaxRepeatsNegative",
+                    false,
+                    {"--max-repeats", "-1", "--yes"},
+                    "--max-repeats needs a whole number of 0 or more, or \"unlimited\", not "
+                    "\"-1\""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PelionUpdate, FirmwareFileThatFailsToLoadSendsNothing) {
@@ -200,6 +207,40 @@ TEST_F(PelionUpdate, StopsAfterMaxRepeats) {
     EXPECT_TRUE(
         lastLine().ends_with(" -> Aborted because of a communication error after 1 repeats!"))
         << lastLine();
+}
+
+const std::string cREPEAT_LINE = " -> Repeat update because communication error!\n";
+constexpr std::size_t cDEFAULT_REPEATS = 8;
+
+// A port with nothing on it: a script that calls the tool gets an end, with the repeats'
+// verdict, without asking for one.
+TEST_F(PelionUpdate, PortWithoutALoggerEndsAfterTheDefaultRepeats) {
+    test::BareTerminal line;
+    EXPECT_EQ(run({"--port", line.slavePath(), "--yes"}), 30) << err();
+    EXPECT_EQ(occurrences(out(), cREPEAT_LINE), cDEFAULT_REPEATS) << out();
+    EXPECT_TRUE(
+        lastLine().ends_with(" -> Aborted because of a communication error after 8 repeats!"))
+        << lastLine();
+}
+
+// Asked for, the repeats go on past the default until the user cancels.
+TEST_F(PelionUpdate, UnlimitedRepeatsGoOnUntilCtrlC) {
+    test::BareTerminal line;
+    tool_ = start({"--port", line.slavePath(), "--yes", "--max-repeats", "unlimited"});
+    ASSERT_TRUE(tool_->waitForOutput(cREPEAT_LINE, 120s, cDEFAULT_REPEATS + 1))
+        << tool_->out() << tool_->err();
+    tool_->signal(SIGINT);
+    EXPECT_EQ(tool_->finish(), 20) << err();
+    EXPECT_TRUE(lastLine().ends_with(" -> Process cancelled!")) << lastLine();
+}
+
+// The default bound leaves room for the repeats a healthy update may need.
+TEST_F(PelionUpdate, DefaultRepeatsLeaveRoomForAFewRepeats) {
+    sim::SimulatedLogger logger(loggerOf601());
+    logger.muteNextExchanges(15);  // the identity queries of three runs
+    EXPECT_EQ(run({"--port", logger.portPath(), "--yes"}), 0) << err();
+    EXPECT_EQ(occurrences(out(), cREPEAT_LINE), 3u) << out();
+    EXPECT_TRUE(logger.flashEquals(imageLines(11)));
 }
 
 // A wrong echo restarts the run; --max-repeats bounds those restarts too.

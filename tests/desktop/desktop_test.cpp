@@ -1,15 +1,23 @@
 // The windows as the window manager sees them: captions and the application title, the main
-// window's frame before, during and after a run, the report window's frame docked below it,
-// and the frame buttons of the report and message windows.
+// window's frame before, during and after a run and centred at start, the report window's frame
+// docked below it, the frame buttons of the report and message windows, and the program's end
+// when its main window is closed from the frame.
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <iostream>
+#include <optional>
 
 #include "sim/simulated_logger.h"
+#include "tests/cli/child_process.h"
 #include "tests/desktop/x_probe.h"
 #include "tests/gui/gui_fixture.h"
 
@@ -170,6 +178,75 @@ TEST_F(DesktopTest, MainAndReportWindowsAtStartDuringARunAndAfterTheVerdict) {
     EXPECT_TRUE(reportDocked());
     lookAndTell("report window after the verdict", w.frmProtocol);
 }
+
+// The window manager's frame, not only the window inside it, stands in the middle of the screen.
+TEST_F(DesktopTest, MainWindowsFrameIsCentredOnTheScreen) {
+    GuiWindows& w = start(Mode::normal);
+    ASSERT_TRUE(framed(w.frmMain));
+    // Twice the centres, so that an odd size leaves no rounding: at most half a pixel off.
+    const QRect screen = w.frmMain.screen()->availableGeometry();
+    QPoint offCentre;
+    const bool centred = waitFor(
+        [&] {
+            const QRect frame = x_.outerRect(id(w.frmMain));
+            offCentre = QPoint(2 * frame.x() + frame.width() - 2 * screen.x() - screen.width(),
+                               2 * frame.y() + frame.height() - 2 * screen.y() - screen.height());
+            return std::abs(offCentre.x()) <= 1 && std::abs(offCentre.y()) <= 1;
+        },
+        std::chrono::seconds(5));
+    lookAndTell("main window at start", w.frmMain);
+    EXPECT_TRUE(centred) << "the frame is off centre by " << offCentre.x() / 2.0 << ", "
+                         << offCentre.y() / 2.0 << " px";
+}
+
+// The program as a user starts it, on the desktop: closing its main window from the frame ends
+// it, also in internal mode, where the report window stays on the screen until the end.
+class ProgramEnd : public DesktopTest, public testing::WithParamInterface<Mode> {
+protected:
+    // The program's window with this caption, once the window manager manages it.
+    std::optional<xcb_window_t> programWindow(const QString& caption) {
+        std::optional<xcb_window_t> found;
+        waitFor([&] {
+            for (const xcb_window_t window : x_.clients()) {
+                if (x_.programName(window) == "pelion-update-gui" &&
+                    x_.caption(window) == caption && x_.isViewable(window)) {
+                    found = window;
+                }
+            }
+            return found.has_value();
+        });
+        return found;
+    }
+};
+
+TEST_P(ProgramEnd, ClosingTheMainWindowFromItsFrameEndsTheProgram) {
+    QTemporaryDir settings;
+    ASSERT_TRUE(settings.isValid());
+    if (GetParam() == Mode::internal) {
+        ASSERT_TRUE(QDir(settings.path()).mkpath("Tessaly"));
+        std::ofstream(settings.filePath("Tessaly/Orvo.conf").toStdString())
+            << "[General]\nintern=6021\n";
+    }
+    // The program's leaks are not this test's matter; its end is.
+    ChildProcess program(
+        {buildProgram("pelion-update-gui")},
+        {{"XDG_CONFIG_HOME", settings.path().toStdString()}, {"ASAN_OPTIONS", "detect_leaks=0"}});
+    const std::optional<xcb_window_t> main = programWindow(cTITLE);
+    ASSERT_TRUE(main.has_value()) << "the main window never came" << program.err();
+    if (GetParam() == Mode::internal) {
+        ASSERT_TRUE(programWindow("Report").has_value()) << "no report window in internal mode";
+    }
+
+    x_.requestClose(*main);
+    EXPECT_EQ(program.finish(std::chrono::seconds(10)), 0)
+        << "the program did not end after its main window was closed\n"
+        << program.err();
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, ProgramEnd, testing::Values(Mode::normal, Mode::internal),
+                         [](const auto& info) {
+                             return info.param == Mode::internal ? "Internal" : "Normal";
+                         });
 
 // A long port name in "... is not ready!" neither widens nor heightens the main window.
 TEST_F(DesktopTest, LongStatusTextLeavesTheMainWindowFrameAlone) {

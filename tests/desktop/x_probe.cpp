@@ -106,6 +106,22 @@ bool XProbe::isViewable(xcb_window_t window) {
     return viewable;
 }
 
+QList<xcb_window_t> XProbe::clients() {
+    const QByteArray value = property(root_, "_NET_CLIENT_LIST", XCB_ATOM_WINDOW);
+    QList<xcb_window_t> windows;
+    for (qsizetype i = 0; i + 4 <= value.size(); i += 4) {
+        xcb_window_t window;
+        std::memcpy(&window, value.constData() + i, sizeof window);
+        windows << window;
+    }
+    return windows;
+}
+
+QString XProbe::programName(xcb_window_t window) {
+    const QByteArray value = property(window, "WM_CLASS", XCB_ATOM_STRING);
+    return QString::fromLatin1(value.left(value.indexOf('\0')));
+}
+
 void XProbe::requestClose(xcb_window_t window) {
     xcb_client_message_event_t message{};
     message.response_type = XCB_CLIENT_MESSAGE;

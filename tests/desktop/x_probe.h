@@ -5,6 +5,7 @@
 
 #include <xcb/xcb.h>
 
+#include <QList>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -32,6 +33,10 @@ public:
     // _NET_WM_ALLOWED_ACTIONS without their prefix: "MINIMIZE", "CLOSE", ...
     QStringList allowedActions(xcb_window_t window);
     bool isViewable(xcb_window_t window);
+    // The top-level windows the window manager manages (_NET_CLIENT_LIST).
+    QList<xcb_window_t> clients();
+    // The program's name in WM_CLASS (its instance part).
+    QString programName(xcb_window_t window);
 
     // The window manager's close request (_NET_CLOSE_WINDOW to the root window) and the
     // client's own (WM_DELETE_WINDOW), as a click on the frame's close button sends them.

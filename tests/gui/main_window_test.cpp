@@ -1,9 +1,11 @@
 // The main window as the user sees it in each mode, its questions and its docked report window.
 #include <QApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
 #include <QTest>
+#include <filesystem>
 
 #include "app/options.h"
 #include "tests/gui/gui_fixture.h"
@@ -203,6 +205,18 @@ TEST_F(GuiTest, CloseWithoutARunEndsAtOnce) {
     TfrmMain& main = start(Mode::normal).frmMain;
     EXPECT_TRUE(main.close());
     EXPECT_FALSE(main.isVisible());
+}
+
+// Started by name through PATH, as the desktop entry starts it, the program's first command-line
+// element names no folder; the file dialog still starts in the program's own folder.
+TEST_F(GuiTest, FileDialogStartsInTheProgramsOwnFolder) {
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QDir::tempPath()));
+    TfrmMain& main = start(Mode::internal, {"f:+"}).frmMain;
+    QDir::setCurrent(before);
+    const std::filesystem::path program = std::filesystem::canonical("/proc/self/exe");
+    EXPECT_EQ(main.OpenDialog1->directory().canonicalPath().toStdString(),
+              program.parent_path().string());
 }
 
 TEST_F(GuiTest, ReportWindowFollowsTheMainWindow) {

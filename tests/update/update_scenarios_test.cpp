@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "firmware/file_reader.h"
+#include "tests/firmware/firmware_files.h"
 #include "tests/update/update_fixture.h"
 
 namespace pelion::test {
@@ -101,6 +103,39 @@ TEST_F(UpdateRun, RecordsOtherThan64ByteDataAreSkippedButCountForProgress) {
                                             {cNT_CLASS, 0x6601},
                                             {cNT_FINISHED, tCMD0}}));
     const Wire wire = wireAfter(sim, cBL3_ENTRY.size() + 5);
+    expectProgrammed(sim, wire, lines, cSTART_BL23, cEND_BL23);
+}
+
+// A firmware file as common toolchains write it, with an extended address of zero before the
+// data and a start address before the end record, loads from disk and programs its data; the
+// two records are not sent and only advance the progress.
+TEST_F(UpdateRun, FileWithAddressAndStartRecordsProgramsItsData) {
+    sim::SimulatedLogger sim(inBootloader());
+    const std::vector<std::string> lines{":020000040000FA",     D0,          D1, VT,
+                                         ":040000050000012DC9", cEND_OF_FILE};
+    std::string text =
+        "bootloader=3\nbootloader version=0\nclass=26113\nversionH=6\nversionL=3\n"
+        "platform=24\nprint=49\ndate=01.02.2023 10:00:00\n";
+    for (const std::string& line : lines) {
+        text += line + "\n";
+    }
+    TempFolder folder;
+    std::string reason;
+    ASSERT_TRUE(loadFirmwareFile(folder.write("toolchain.hex", text), &reason)) << reason;
+    ASSERT_EQ(FirmwareFileHeader, cFILE_HEADER);
+
+    const Notes notes = run(sim);
+
+    EXPECT_EQ(notes, concat(cBL3_IDENTITY, {{cNT_CHECK_IMAGE, 0},
+                                            {cNT_UPDATE_START, tCMD0},
+                                            {cNT_PROGRESS, 19},
+                                            {cNT_PROGRESS, 39},
+                                            {cNT_VECTOR_TABLE, 0},
+                                            {cNT_PROGRESS, 79},
+                                            {cNT_VECTOR_TABLE, 1},
+                                            {cNT_CLASS, 0x6601},
+                                            {cNT_FINISHED, tCMD0}}));
+    const Wire wire = wireAfter(sim, cBL3_ENTRY.size() + 6);
     expectProgrammed(sim, wire, lines, cSTART_BL23, cEND_BL23);
 }
 
