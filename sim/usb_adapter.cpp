@@ -58,7 +58,11 @@ std::optional<UsbAdapter::Clock::time_point> UsbAdapter::nextPacket() const {
     if (held_.empty()) {
         return std::nullopt;
     }
-    return expiryFrom(held_.front().at);
+    const auto expiry = expiryFrom(held_.front().at);
+    if (held_.size() >= settings_.packetBytes) {
+        return std::min(expiry, held_[settings_.packetBytes - 1].at);
+    }
+    return expiry;
 }
 
 }  // namespace pelion::sim

@@ -32,11 +32,12 @@ public:
     // The chip powers up, and its timer starts, at `pluggedAt`.
     UsbAdapter(const AdapterSettings& settings, Clock::time_point pluggedAt);
 
-    // A byte whose last bit reached the chip at `at`; bytes come in the order of the line.
+    // A byte whose last bit reaches the chip at `at`, now or later; bytes come in the order of
+    // the line.
     void take(std::uint8_t byte, Clock::time_point at);
     // The packets sent to the computer by `now`, each as its data bytes, in order.
     std::vector<std::vector<std::uint8_t>> sentPackets(Clock::time_point now);
-    // When the next packet with data leaves, unless a byte still on the line fills it sooner.
+    // When the next packet with data leaves.
     std::optional<Clock::time_point> nextPacket() const;
 
 private:

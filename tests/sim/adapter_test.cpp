@@ -55,8 +55,10 @@ TEST(SimUsbAdapter, FullPacketLeavesAtOnceAndRestartsTheTimer) {
     for (int k = 1; k <= 6; ++k) {
         adapter.take(static_cast<std::uint8_t>(k), at(milliseconds(k)));
     }
-    EXPECT_EQ(packetSizes(adapter, {milliseconds(4), milliseconds(19), milliseconds(20)}),
-              (Sizes{{4}, {}, {2}}));
+    EXPECT_EQ(adapter.nextPacket(), at(milliseconds(4)));
+    EXPECT_EQ(packetSizes(adapter,
+                          {milliseconds(3), milliseconds(4), milliseconds(19), milliseconds(20)}),
+              (Sizes{{}, {4}, {}, {2}}));
 }
 
 TEST(SimUsbAdapter, PacketsAreTheSameHoweverLateTheyAreCollected) {
