@@ -199,6 +199,23 @@ bool wakeWhenQueued(int fd, std::uint32_t count) {
     return tcsetattr(fd, TCSANOW, &tio) == 0;
 }
 
+// Takes what is queued, up to n bytes in all. A read returns at most 64 bytes at a time while
+// VMIN is above that, so it is repeated until the queue is empty.
+bool takeQueued(int fd, std::uint8_t* data, std::uint32_t n, std::uint32_t& received) {
+    while (received < n) {
+        const ssize_t rc = read(fd, data + received, n - received);
+        if (rc > 0) {
+            received += static_cast<std::uint32_t>(rc);
+        } else if (rc == 0 || errno == EAGAIN) {
+            return true;
+        } else if (errno != EINTR) {
+            recordPortError(ioFailure(errno), errno);
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string comPortPath(const std::string& sPort) {
@@ -290,16 +307,7 @@ bool readComPort(ComPort hPort, std::uint8_t* data, std::uint32_t n, std::uint32
             return false;
         }
         const Wait w = waitFor(fd, POLLIN, deadline);
-        if (w == Wait::failed) {
-            return false;
-        }
-        const ssize_t rc = read(fd, data + received, n - received);
-        if (rc > 0) {
-            received += static_cast<std::uint32_t>(rc);
-            continue;
-        }
-        if (rc < 0 && errno != EAGAIN && errno != EINTR) {
-            recordPortError(ioFailure(errno), errno);
+        if (w == Wait::failed || !takeQueued(fd, data, n, received)) {
             return false;
         }
         if (w == Wait::timedOut) {
