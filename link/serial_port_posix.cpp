@@ -176,13 +176,11 @@ Wait waitFor(int fd, short events, Clock::time_point deadline) {
     }
 }
 
-// The terminal layer tells when an answer is complete. With VTIME 0 and VMIN set to the missing
-// count, poll() reports the port readable only once that many bytes are queued (or the device
-// hung up), however they come: one by one from a UART, or in the bursts of a USB adapter's
-// packets. A read therefore wakes once per answer, when it is there, instead of guessing when
-// the missing characters will have arrived. Reads themselves stay non-blocking, so VMIN governs
-// nothing but this wake-up; it is left at the last count, set again only when a read needs
-// another one (during programming every echo has the same length). VMIN holds at most 255.
+// The terminal layer tells when an answer is complete. With VTIME 0 and VMIN set to a count,
+// poll() reports the port readable only once that many bytes are queued (or the device hung
+// up), however they come: one by one from a UART, or in the bursts of a USB adapter's packets.
+// Reads themselves stay non-blocking, so VMIN governs nothing but this wake-up. VMIN holds at
+// most 255.
 constexpr std::uint32_t cMAX_WAKE_COUNT = 255;
 
 bool wakeWhenQueued(int fd, std::uint32_t count) {
@@ -197,6 +195,35 @@ bool wakeWhenQueued(int fd, std::uint32_t count) {
     tio.c_cc[VMIN] = wakeCount;
     tio.c_cc[VTIME] = 0;
     return tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+// Ten bit times (start, eight data bits, stop) at the port's rate; zero when it is not known.
+std::chrono::microseconds characterTime(int fd) {
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) {
+        return {};
+    }
+    const speed_t speed = cfgetispeed(&tio);
+    for (const auto& entry : cBAUD_SPEEDS) {
+        if (entry.speed == speed) {
+            return std::chrono::microseconds(10'000'000 / entry.baud);
+        }
+    }
+    return {};
+}
+
+// The kernel wakes a poll() that waits for input at every byte or packet that arrives, even
+// while fewer than VMIN are queued; at 9600 baud that is a wake-up a millisecond. So once an
+// answer has begun, the read sleeps through the time its missing characters take on the line
+// at the least, where nothing but a hang-up wakes it, and only then waits for the count. The
+// answer cannot be complete before: the logger sends at the line's rate, and an adapter only
+// adds delay. One character is left out for the moment the read woke after the first bytes.
+Wait sleepThroughLine(int fd, std::chrono::microseconds charTime, std::uint32_t missing,
+                      Clock::time_point deadline) {
+    const auto least = charTime * (missing - 1);
+    const auto until =
+        Clock::now() + linkWait(std::chrono::duration_cast<std::chrono::milliseconds>(least));
+    return waitFor(fd, 0, std::min(until, deadline));
 }
 
 // Takes what is queued, up to n bytes in all. A read returns at most 64 bytes at a time while
@@ -297,12 +324,16 @@ bool writeComPort(ComPort hPort, const std::uint8_t* data, std::uint32_t n,
     return true;
 }
 
+// Three waits: for the answer's first bytes, through the least time the rest takes on the line,
+// and for the rest. Each wakes once, the last when the answer is complete.
 bool readComPort(ComPort hPort, std::uint8_t* data, std::uint32_t n, std::uint32_t& received) {
     const int fd = static_cast<int>(hPort);
     const auto deadline = Clock::now() + linkWait(std::chrono::milliseconds(n + 200));
+    const auto charTime = characterTime(fd);
     received = 0;
+    std::uint32_t wakeCount = 1;
     while (received < n) {
-        if (!wakeWhenQueued(fd, n - received)) {
+        if (!wakeWhenQueued(fd, wakeCount)) {
             recordPortError(ioFailure(errno), errno);
             return false;
         }
@@ -313,6 +344,11 @@ bool readComPort(ComPort hPort, std::uint8_t* data, std::uint32_t n, std::uint32
         if (w == Wait::timedOut) {
             return true;
         }
+        if (received < n &&
+            sleepThroughLine(fd, charTime, n - received, deadline) == Wait::failed) {
+            return false;
+        }
+        wakeCount = n - received;
     }
     return true;
 }
