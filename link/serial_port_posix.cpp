@@ -107,7 +107,11 @@ private:
     std::map<int, serial_struct> previous_;
 };
 
-LatencySettings latencySettings;
+// Never destroyed: a worker may close its port while the program is already ending.
+LatencySettings& latencySettings() {
+    static auto* settings = new LatencySettings;
+    return *settings;
+}
 
 // Takes the port for this open file alone. TIOCEXCL keeps out other users but not root; the lock
 // on the open file keeps out every other open through this layer, root and this very process
@@ -134,7 +138,7 @@ bool takeExclusive(int fd) {
 // anyone else keeps the tty open (a simulator holding its own slave side) and lock out the next
 // open by an ordinary user.
 void closeExclusive(int fd) {
-    latencySettings.restore(fd);
+    latencySettings().restore(fd);
     ioctl(fd, TIOCNXCL);
     close(fd);
 }
@@ -264,7 +268,7 @@ ComPort openComPort(const std::string& sPort, std::uint32_t baudRate) {
         closeExclusive(fd);
         return cINVALID_PORT;
     }
-    latencySettings.askLow(fd);
+    latencySettings().askLow(fd);
     return fd;
 }
 
