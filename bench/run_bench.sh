@@ -1,41 +1,24 @@
 #!/usr/bin/env bash
 # Prints the benchmark table: whole updates against the simulated logger (paced at 9600 baud
 # and unpaced), the cost of a running update, start-up, and the codec and exchange
-# micro-benchmarks, and sixteen paced loggers updated at once. Called by ./run bench with the
-# release build folder.
+# micro-benchmarks, sixteen paced loggers updated at once, and one and sixteen loggers behind
+# the model of a USB serial adapter (16 ms and 1 ms latency timer). Called by ./run bench with
+# the release build folder.
 #   bench/run_bench.sh BUILD_DIR [--quick]   --quick: skip the paced (minutes-long) updates
 set -euo pipefail
 BUILD=$1
 QUICK=${2:-}
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-IMAGES=$ROOT/firmware/images
 source "$ROOT/tools/sim_port.sh"
+source "$ROOT/bench/images.sh"
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 
-CHAR_S=$(awk 'BEGIN { printf "%.9f", 10 / 9600 }')  # one character at 9600 baud 8N1
-PAUSES_S=2.701  # two null frames of 100 ms, 1 ms after the jump, 500 ms and 2000 ms at the end
-
-# The two loggers: image 1 (smallest) on a BL logger running 3.20, image 11 (largest) on a
-# BL3 3.0 logger running 6.01. For each: sim options, image file, data lines, and the
-# characters of everything but the data lines (frames, queries, start and end commands).
-SIM_IMAGE1=(--app-version 0x0314 --bootloader bl --bl-version 0 --platform 0 --print 0)
-SIM_IMAGE11=(--app-version 0x0601 --bootloader bl3 --bl-version 0 --platform 24 --print 49
-    --upid-id 0x6601 --upid-platform 24 --upid-print 49)
-FILE_IMAGE1=$IMAGES/uFW_PelionB_V3_20.txt
-FILE_IMAGE11=$IMAGES/uFW_Pelion_V6_02_PF24_PR49_BL3_0.txt
-# null 2x8; identity 16; serial 16; jump 8; identity 16; start 13+13; end 13; identity 16
-FIXED_CHARS_BL=127
-# the same plus the platform query (13+23) and the update-ID query (13+139)
-FIXED_CHARS_BL3=$((127 + 36 + 152))
-
-data_lines() { grep -c '^:40' "$1"; }
-
-# update NAME FILE FIXED_CHARS PACED SIM_OPTIONS... : one whole update, measured.
+# update IMAGE PACED: one whole update, measured.
 update() {
-    local name=$1 file=$2 fixed=$3 paced=$4
-    shift 4
-    local sim_args=("$@" --expect-image "$file")
+    local image=$1 paced=$2
+    image_setup "$image"
+    local sim_args=("${SIM_ARGS[@]}" --expect-image "$FILE")
     [ "$paced" = yes ] && sim_args+=(--paced)
     "$BUILD/pelion-sim" "${sim_args[@]}" >"$WORK/sim.out" 2>&1 &
     local sim=$!
@@ -43,20 +26,18 @@ update() {
     port=$(sim_port "$WORK/sim.out" "$sim") || { echo "bench: pelion-sim did not start" >&2; exit 1; }
     "$BUILD/pelion-measure" "$BUILD/pelion-update" --port "$port" --yes \
         >"$WORK/update.out" 2>"$WORK/measure.out" || {
-        echo "bench: the update of $name failed" >&2
+        echo "bench: the update of image $image failed" >&2
         cat "$WORK/update.out" "$WORK/measure.out" >&2
         kill "$sim"
         exit 1
     }
     kill -INT "$sim"
-    wait "$sim" || { echo "bench: flash after $name: $(tail -n 1 "$WORK/sim.out")" >&2; exit 1; }
-    local lines wall cpu
-    lines=$(data_lines "$file")
+    wait "$sim" || { echo "bench: flash after image $image: $(tail -n 1 "$WORK/sim.out")" >&2; exit 1; }
+    local wall cpu
     wall=$(sed -n 's/.*wall_s=\([0-9.]*\).*/\1/p' "$WORK/measure.out")
     cpu=$(sed -n 's/.*cpu_s=\([0-9.]*\).*/\1/p' "$WORK/measure.out")
-    awk -v name="$name" -v paced="$paced" -v lines="$lines" -v fixed="$fixed" \
-        -v wall="$wall" -v cpu="$cpu" -v char="$CHAR_S" -v pauses="$PAUSES_S" 'BEGIN {
-        limit = (lines * 278 + fixed) * char + pauses
+    awk -v name="image $image" -v paced="$paced" -v lines="$DATA_LINES" -v limit="$(update_bound 0)" \
+        -v wall="$wall" -v cpu="$cpu" -v pauses="$PAUSES_S" 'BEGIN {
         if (paced == "yes")
             printf "| %s, paced 9600 baud | %d | %.2f s | %.2f s | %.4f | %.3f%% |\n",
                 name, lines, wall, limit, wall / limit, 100 * cpu / wall
@@ -66,22 +47,24 @@ update() {
     }'
 }
 
+echo "Load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo
 echo "## Whole updates"
 echo
 echo "| update | data lines | measured | wire-and-pauses limit / overhead | ratio / rate | updater CPU / wall |"
 echo "|---|---|---|---|---|---|"
-update "image 1" "$FILE_IMAGE1" $FIXED_CHARS_BL no "${SIM_IMAGE1[@]}"
-update "image 11" "$FILE_IMAGE11" $FIXED_CHARS_BL3 no "${SIM_IMAGE11[@]}"
+update 1 no
+update 11 no
 if [ "$QUICK" != --quick ]; then
-    update "image 1" "$FILE_IMAGE1" $FIXED_CHARS_BL yes "${SIM_IMAGE1[@]}"
-    update "image 11" "$FILE_IMAGE11" $FIXED_CHARS_BL3 yes "${SIM_IMAGE11[@]}"
+    update 1 yes
+    update 11 yes
 fi
 
 if [ "$QUICK" != --quick ]; then
     echo
-    echo "## Many loggers at once"
+    echo "## Many loggers at once, and through a USB serial adapter"
     echo
-    "$ROOT/bench/several_loggers.sh" "$BUILD" 16 11
+    "$ROOT/bench/several_loggers.sh" "$BUILD" 16 11 0 16 1
 fi
 
 echo

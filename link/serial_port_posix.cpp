@@ -1,6 +1,7 @@
 // POSIX serial port: a tty in raw mode, non-blocking underneath, with the read and write
 // deadlines of the logger protocol kept by poll().
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -10,6 +11,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <map>
+#include <mutex>
 
 #include "link/link_timing.h"
 #include "link/port_error.h"
@@ -70,6 +73,46 @@ bool setModemLines(int fd) {
     return errno == ENOTTY || errno == EINVAL;
 }
 
+// A USB serial adapter holds received bytes back for up to its latency timer (16 ms by default
+// on the common chips) before it sends them on. Linux drivers that can shorten it take the
+// request for low latency (their 1 ms); the port's own setting is put back when the updater
+// closes it. Ports that know no such setting (a pseudo-terminal, most UARTs) refuse, which is
+// let pass: the update works the same, only slower.
+class LatencySettings {
+public:
+    void askLow(int fd) {
+        serial_struct previous{};
+        if (ioctl(fd, TIOCGSERIAL, &previous) != 0 || (previous.flags & ASYNC_LOW_LATENCY) != 0) {
+            return;
+        }
+        serial_struct low = previous;
+        low.flags |= ASYNC_LOW_LATENCY;
+        if (ioctl(fd, TIOCSSERIAL, &low) == 0) {
+            std::lock_guard lock(mutex_);
+            previous_[fd] = previous;
+        }
+    }
+
+    void restore(int fd) {
+        std::lock_guard lock(mutex_);
+        const auto it = previous_.find(fd);
+        if (it != previous_.end()) {
+            ioctl(fd, TIOCSSERIAL, &it->second);
+            previous_.erase(it);
+        }
+    }
+
+private:
+    std::mutex mutex_;  // several runs open and close ports at once
+    std::map<int, serial_struct> previous_;
+};
+
+// Never destroyed: a worker may close its port while the program is already ending.
+LatencySettings& latencySettings() {
+    static auto* settings = new LatencySettings;
+    return *settings;
+}
+
 // Takes the port for this open file alone. TIOCEXCL keeps out other users but not root; the lock
 // on the open file keeps out every other open through this layer, root and this very process
 // included. A port that another program holds exclusively is refused even though root could
@@ -95,39 +138,18 @@ bool takeExclusive(int fd) {
 // anyone else keeps the tty open (a simulator holding its own slave side) and lock out the next
 // open by an ordinary user.
 void closeExclusive(int fd) {
+    latencySettings().restore(fd);
     ioctl(fd, TIOCNXCL);
     close(fd);
-}
-
-// While an answer comes in, the read sleeps for the time the missing characters take on the
-// line rather than waking for each one: at 9600 baud a byte arrives every millisecond, and a
-// wake-up per byte made the link thread's reads most of the updater's work. The sleep is capped
-// so that a device that delivers faster than its line rate (a USB port ignoring the baud rate)
-// waits at most that long beyond its data, about what a USB serial chip's latency timer adds.
-constexpr std::uint32_t cFILL_CHARACTERS = 16;
-
-// Ten bit times (start, eight data bits, stop) at the port's rate; zero when it is not known.
-std::chrono::microseconds characterTime(int fd) {
-    termios tio{};
-    if (tcgetattr(fd, &tio) != 0) {
-        return {};
-    }
-    const speed_t speed = cfgetispeed(&tio);
-    for (const auto& entry : cBAUD_SPEEDS) {
-        if (entry.speed == speed) {
-            return std::chrono::microseconds(10'000'000 / entry.baud);
-        }
-    }
-    return {};
 }
 
 bool hungUp(short revents) {
     return (revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
+// Rounded up: poll() never returns before the deadline it was given.
 int remainingMs(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
@@ -158,13 +180,71 @@ Wait waitFor(int fd, short events, Clock::time_point deadline) {
     }
 }
 
-// Lets up to cFILL_CHARACTERS of the `missing` characters arrive. Only a hang-up ends it early.
-Wait waitForLine(int fd, std::chrono::microseconds charTime, std::uint32_t missing,
-                 Clock::time_point deadline) {
-    const auto fill = charTime * std::min(missing, cFILL_CHARACTERS);
+// The terminal layer tells when an answer is complete. With VTIME 0 and VMIN set to a count,
+// poll() reports the port readable only once that many bytes are queued (or the device hung
+// up), however they come: one by one from a UART, or in the bursts of a USB adapter's packets.
+// Reads themselves stay non-blocking, so VMIN governs nothing but this wake-up. VMIN holds at
+// most 255.
+constexpr std::uint32_t cMAX_WAKE_COUNT = 255;
+
+bool wakeWhenQueued(int fd, std::uint32_t count) {
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) {
+        return false;
+    }
+    const auto wakeCount = static_cast<cc_t>(std::min(count, cMAX_WAKE_COUNT));
+    if (tio.c_cc[VMIN] == wakeCount && tio.c_cc[VTIME] == 0) {
+        return true;
+    }
+    tio.c_cc[VMIN] = wakeCount;
+    tio.c_cc[VTIME] = 0;
+    return tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+// Ten bit times (start, eight data bits, stop) at the port's rate; zero when it is not known.
+std::chrono::microseconds characterTime(int fd) {
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) {
+        return {};
+    }
+    const speed_t speed = cfgetispeed(&tio);
+    for (const auto& entry : cBAUD_SPEEDS) {
+        if (entry.speed == speed) {
+            return std::chrono::microseconds(10'000'000 / entry.baud);
+        }
+    }
+    return {};
+}
+
+// The kernel wakes a poll() that waits for input at every byte or packet that arrives, even
+// while fewer than VMIN are queued; at 9600 baud that is a wake-up a millisecond. So once an
+// answer has begun, the read sleeps through the time its missing characters take on the line
+// at the least, where nothing but a hang-up wakes it, and only then waits for the count. The
+// answer cannot be complete before: the logger sends at the line's rate, and an adapter only
+// adds delay. One character is left out for the moment the read woke after the first bytes.
+Wait sleepThroughLine(int fd, std::chrono::microseconds charTime, std::uint32_t missing,
+                      Clock::time_point deadline) {
+    const auto least = charTime * (missing - 1);
     const auto until =
-        Clock::now() + linkWait(std::chrono::duration_cast<std::chrono::milliseconds>(fill));
+        Clock::now() + linkWait(std::chrono::duration_cast<std::chrono::milliseconds>(least));
     return waitFor(fd, 0, std::min(until, deadline));
+}
+
+// Takes what is queued, up to n bytes in all. A read returns at most 64 bytes at a time while
+// VMIN is above that, so it is repeated until the queue is empty.
+bool takeQueued(int fd, std::uint8_t* data, std::uint32_t n, std::uint32_t& received) {
+    while (received < n) {
+        const ssize_t rc = read(fd, data + received, n - received);
+        if (rc > 0) {
+            received += static_cast<std::uint32_t>(rc);
+        } else if (rc == 0 || errno == EAGAIN) {
+            return true;
+        } else if (errno != EINTR) {
+            recordPortError(ioFailure(errno), errno);
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -188,6 +268,7 @@ ComPort openComPort(const std::string& sPort, std::uint32_t baudRate) {
         closeExclusive(fd);
         return cINVALID_PORT;
     }
+    latencySettings().askLow(fd);
     return fd;
 }
 
@@ -247,31 +328,31 @@ bool writeComPort(ComPort hPort, const std::uint8_t* data, std::uint32_t n,
     return true;
 }
 
+// Three waits: for the answer's first bytes, through the least time the rest takes on the line,
+// and for the rest. Each wakes once, the last when the answer is complete.
 bool readComPort(ComPort hPort, std::uint8_t* data, std::uint32_t n, std::uint32_t& received) {
     const int fd = static_cast<int>(hPort);
     const auto deadline = Clock::now() + linkWait(std::chrono::milliseconds(n + 200));
     const auto charTime = characterTime(fd);
     received = 0;
+    std::uint32_t wakeCount = 1;
     while (received < n) {
-        const ssize_t rc = read(fd, data + received, n - received);
-        if (rc > 0) {
-            received += static_cast<std::uint32_t>(rc);
-            if (received < n && waitForLine(fd, charTime, n - received, deadline) == Wait::failed) {
-                return false;
-            }
-            continue;
-        }
-        if (rc < 0 && errno != EAGAIN && errno != EINTR) {
+        if (!wakeWhenQueued(fd, wakeCount)) {
             recordPortError(ioFailure(errno), errno);
             return false;
         }
         const Wait w = waitFor(fd, POLLIN, deadline);
+        if (w == Wait::failed || !takeQueued(fd, data, n, received)) {
+            return false;
+        }
         if (w == Wait::timedOut) {
             return true;
         }
-        if (w == Wait::failed) {
+        if (received < n &&
+            sleepThroughLine(fd, charTime, n - received, deadline) == Wait::failed) {
             return false;
         }
+        wakeCount = n - received;
     }
     return true;
 }

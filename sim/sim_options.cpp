@@ -38,6 +38,27 @@ bool setBootloader(SimSettings& s, std::string_view value) {
     return false;
 }
 
+// Either adapter option switches the model on; the other keeps the common chips' default.
+bool setAdapterLatency(SimSettings& s, std::string_view value) {
+    int ms = 0;
+    if (!parseNumber(value, ms) || ms < 1 || ms > 255) {
+        return false;
+    }
+    s.config.adapter = s.config.adapter.value_or(AdapterSettings{});
+    s.config.adapter->latency = std::chrono::milliseconds(ms);
+    return true;
+}
+
+bool setAdapterPacket(SimSettings& s, std::string_view value) {
+    std::size_t bytes = 0;
+    if (!parseNumber(value, bytes) || bytes < 1 || bytes > 4096) {
+        return false;
+    }
+    s.config.adapter = s.config.adapter.value_or(AdapterSettings{});
+    s.config.adapter->packetBytes = bytes;
+    return true;
+}
+
 using Setter = bool (*)(SimSettings&, std::string_view);
 
 struct Option {
@@ -93,6 +114,10 @@ const Option cOPTIONS[] = {
      [](SimSettings& s, std::string_view v) { return parseNumber(v, s.config.bootedClass); }},
     {"--paced", "", "run the line at 9600 baud 8N1 in both directions",
      [](SimSettings& s, std::string_view) { s.config.paced = true; return true; }},
+    {"--adapter-latency", "MS", "model a USB serial adapter with this latency timer (1-255; 16)",
+     setAdapterLatency},
+    {"--adapter-packet", "N", "model a USB serial adapter with N data bytes a packet (62)",
+     setAdapterPacket},
     {"--mute", "K", "answer none of the next K frames",
      [](SimSettings& s, std::string_view v) { return parseNumber(v, s.muteFrames); }},
     {"--corrupt", "K", "send the next K answers with a wrong checksum",
@@ -158,7 +183,13 @@ std::string usageText() {
         "power after a power cut. Numbers are decimal or 0x hex.\n"
         "With --expect-image the exit prints one line, e.g.\n"
         "  flash equals image.txt: yes, 522 records written, vector table written last: yes\n"
-        "and the exit status is 0 only when the flash equals the image.\n\nOptions:\n";
+        "and the exit status is 0 only when the flash equals the image.\n"
+        "Answers reach the port byte by byte, unless an --adapter option asks for the model of\n"
+        "a USB serial adapter: it sends what it received in USB packets, a packet when N data\n"
+        "bytes wait or else when its latency timer runs out. The timer restarts with every\n"
+        "packet, the empty ones of an idle adapter included, so packets leave on a grid one\n"
+        "timer period apart and a byte waits for the next grid point; a full packet leaves at\n"
+        "once and starts a new grid. Bytes to the logger go on the line at once.\n\nOptions:\n";
     for (const auto& o : cOPTIONS) {
         std::string left = "  ";
         left += o.name;

@@ -67,11 +67,17 @@ struct SimulatedLogger::Impl {
           terminal(std::make_unique<PseudoTerminal>()),
           portPath(terminal->slavePath()),
           paced(config.paced),
+          adapterSettings(config.adapter),
           wire(config.paced),
-          assembler(config.resyncGap) {}
+          assembler(config.resyncGap) {
+        plugAdapter();
+    }
 
     void serve();
     bool waitForTraffic();
+    std::optional<Clock::time_point> nextEvent() const;
+    void sendToUpdater(Clock::time_point now);
+    void plugAdapter();
     void onFrame(const std::vector<std::uint8_t>& frame, Clock::time_point at);
     void takePluggedTerminal();
 
@@ -89,8 +95,10 @@ struct SimulatedLogger::Impl {
     std::unique_ptr<PseudoTerminal> terminal;
     std::string portPath;  // written under the mutex
     const bool paced;
+    const std::optional<AdapterSettings> adapterSettings;
     StopSignal wake;
     Wire wire;
+    std::optional<UsbAdapter> adapter;
     FrameAssembler assembler;
     std::thread server;
 };
@@ -103,11 +111,47 @@ void SimulatedLogger::Impl::serve() {
                 onFrame(*frame, next->at);
             }
         }
-        const auto due = wire.dueOutput(now);
-        if (!due.empty() && terminal) {
-            // What the updater is not there to take is lost, as on a real line.
-            [[maybe_unused]] const auto rc = write(terminal->master(), due.data(), due.size());
+        sendToUpdater(now);
+    }
+}
+
+// What the updater is not there to take is lost, as on a real line. An adapter takes the
+// answer's bytes as soon as they are queued, each with the moment it will reach the chip, so
+// the logger wakes only when a packet leaves rather than for every character.
+void SimulatedLogger::Impl::sendToUpdater(Clock::time_point now) {
+    const auto due = wire.dueOutput(adapter ? Clock::time_point::max() : now);
+    std::vector<std::vector<std::uint8_t>> packets;
+    if (adapter) {
+        for (const auto& sent : due) {
+            adapter->take(sent.byte, sent.at);
         }
+        packets = adapter->sentPackets(now);
+    } else if (!due.empty()) {
+        packets.emplace_back();
+        for (const auto& sent : due) {
+            packets.back().push_back(sent.byte);
+        }
+    }
+    for (const auto& packet : packets) {
+        if (terminal) {
+            [[maybe_unused]] const auto rc =
+                write(terminal->master(), packet.data(), packet.size());
+        }
+    }
+}
+
+std::optional<Clock::time_point> SimulatedLogger::Impl::nextEvent() const {
+    auto next = wire.nextEvent();
+    const auto packet = adapter ? adapter->nextPacket() : std::nullopt;
+    if (packet && (!next || *packet < *next)) {
+        next = packet;
+    }
+    return next;
+}
+
+void SimulatedLogger::Impl::plugAdapter() {
+    if (adapterSettings) {
+        adapter.emplace(*adapterSettings, Clock::now());
     }
 }
 
@@ -116,7 +160,7 @@ void SimulatedLogger::Impl::serve() {
 bool SimulatedLogger::Impl::waitForTraffic() {
     const int master = terminal ? terminal->master() : -1;  // poll skips a negative descriptor
     std::array<pollfd, 2> fds{{{master, POLLIN, 0}, {wake.waitFd(), POLLIN, 0}}};
-    const auto next = wire.nextEvent();
+    const auto next = nextEvent();
     timespec timeout{};
     if (next) {
         timeout = untilDeadline(*next);
@@ -177,6 +221,7 @@ void SimulatedLogger::Impl::onFrame(const std::vector<std::uint8_t>& frame, Cloc
         // sent is lost with the cable.
         terminal.reset();
         wire = Wire(paced);
+        plugAdapter();
         return;
     }
     wire.send(answer, at + stall);

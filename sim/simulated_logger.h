@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sim/line_noise.h"
+#include "sim/usb_adapter.h"
 
 namespace pelion::sim {
 
@@ -55,6 +56,8 @@ struct LoggerConfig {
 
     // Pace the wire at 9600 baud 8N1 in both directions (one character per 10 bit times).
     bool paced = false;
+    // Answers reach the updater in USB packets as an adapter sends them; unset: byte by byte.
+    std::optional<AdapterSettings> adapter;
     // A frame left unfinished this long is dropped. The updater pauses at least 100 ms between
     // attempts; a tool that shortens the updater's waits shortens this gap with them.
     std::chrono::milliseconds resyncGap{100};

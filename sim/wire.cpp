@@ -29,10 +29,10 @@ void Wire::send(const std::vector<std::uint8_t>& answer, Clock::time_point from)
     }
 }
 
-std::vector<std::uint8_t> Wire::dueOutput(Clock::time_point now) {
-    std::vector<std::uint8_t> due;
+std::vector<Wire::TimedByte> Wire::dueOutput(Clock::time_point now) {
+    std::vector<TimedByte> due;
     while (!outgoing_.empty() && outgoing_.front().at <= now) {
-        due.push_back(outgoing_.front().byte);
+        due.push_back(outgoing_.front());
         outgoing_.pop_front();
     }
     return due;

@@ -33,8 +33,8 @@ public:
 
     // Queues an answer to a frame whose last byte arrived at `from`.
     void send(const std::vector<std::uint8_t>& answer, Clock::time_point from);
-    // The queued bytes whose time to leave has come by `now`.
-    std::vector<std::uint8_t> dueOutput(Clock::time_point now);
+    // The queued bytes that have left by `now`, each with the moment its last bit left.
+    std::vector<TimedByte> dueOutput(Clock::time_point now);
 
     // The earliest moment something is due in either direction.
     std::optional<Clock::time_point> nextEvent() const;

@@ -6,10 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <numeric>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "link/port_error.h"
 #include "link/serial_port.h"
 #include "tests/support/bare_terminal.h"
 
@@ -17,6 +20,8 @@ namespace pelion {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
 
 constexpr int cPATIENCE_MS = 5000;  // only a broken port ever waits this long
 
@@ -45,6 +50,17 @@ public:
             got.insert(got.end(), chunk, chunk + rc);
         }
         return got;
+    }
+
+    // Sends `bytes` as a USB serial adapter passes them on: `burst` at a time, `gap` apart.
+    void sendInBursts(const Bytes& bytes, std::size_t burst, milliseconds gap) {
+        for (std::size_t at = 0; at < bytes.size(); at += burst) {
+            if (at > 0) {
+                std::this_thread::sleep_for(gap);
+            }
+            const std::size_t n = std::min(burst, bytes.size() - at);
+            ASSERT_EQ(write(fd(), bytes.data() + at, n), ssize_t(n));
+        }
     }
 
     void hangUp() { terminal_.hangUp(); }
@@ -183,6 +199,77 @@ TEST_F(SerialPortTest, PurgeDropsPendingInput) {
     far.send({'n', 'e', 'w'});
     ASSERT_TRUE(readComPort(port, got, 3, count));
     EXPECT_EQ(Bytes(got, got + count), (Bytes{'n', 'e', 'w'}));
+}
+
+// An echoed line of 139 characters, as a USB adapter with the default 16 ms latency timer hands
+// it over at 9600 baud: fifteen characters a packet.
+Bytes echoedLine() {
+    Bytes line(139);
+    std::iota(line.begin(), line.end(), 0x20);
+    return line;
+}
+
+TEST_F(SerialPortTest, AnswerArrivingInBurstsIsReturnedWhole) {
+    const ComPort port = open(far.slavePath());
+    ASSERT_NE(port, cINVALID_PORT);
+    const Bytes line = echoedLine();
+    for (const std::size_t burst : {std::size_t{15}, std::size_t{62}, std::size_t{1}}) {
+        std::thread adapter([&] { far.sendInBursts(line, burst, milliseconds(2)); });
+        Bytes got(line.size());
+        std::uint32_t received = 0;
+        const bool ok = readComPort(port, got.data(), 139, received);
+        adapter.join();
+        ASSERT_TRUE(ok) << burst << " bytes a burst";
+        EXPECT_EQ(received, 139u) << burst << " bytes a burst";
+        EXPECT_EQ(got, line) << burst << " bytes a burst";
+    }
+}
+
+// However the bytes come, a read that does not get all of them waits its whole time-out, n + 200
+// ms, and then gives what came.
+TEST_F(SerialPortTest, AnswerCutShortInBurstsWaitsItsTimeOutAndGivesWhatCame) {
+    const ComPort port = open(far.slavePath());
+    ASSERT_NE(port, cINVALID_PORT);
+    struct Case {
+        std::uint32_t asked;
+        std::size_t sent;
+    };
+    const Bytes line = echoedLine();
+    for (const Case c : {Case{8, 7}, Case{139, 124}, Case{13, 0}}) {
+        ASSERT_TRUE(purgeComPort(port));
+        const Bytes part(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(c.sent));
+        const auto start = Clock::now();
+        std::thread adapter([&] { far.sendInBursts(part, 15, milliseconds(16)); });
+        Bytes got(c.asked);
+        std::uint32_t received = 99;
+        const bool ok = readComPort(port, got.data(), c.asked, received);
+        const auto waited = Clock::now() - start;
+        adapter.join();
+        ASSERT_TRUE(ok) << "asked " << c.asked;
+        EXPECT_EQ(received, c.sent) << "asked " << c.asked;
+        EXPECT_EQ(Bytes(got.begin(), got.begin() + received), part) << "asked " << c.asked;
+        EXPECT_GE(waited, milliseconds(c.asked + 200)) << "asked " << c.asked;
+    }
+}
+
+// A time-out would give a short count and success; the device gone is a failure, and it ends
+// the read as it happens.
+TEST_F(SerialPortTest, HangUpDuringAPartialAnswerEndsTheReadAsAFailure) {
+    const ComPort port = open(far.slavePath());
+    ASSERT_NE(port, cINVALID_PORT);
+    const Bytes line = echoedLine();
+    far.send(Bytes(line.begin(), line.begin() + 45));
+    std::thread pull([&] {
+        std::this_thread::sleep_for(milliseconds(30));
+        far.hangUp();
+    });
+    Bytes got(139);
+    std::uint32_t received = 0;
+    clearPortError();
+    const bool ok = readComPort(port, got.data(), 139, received);
+    pull.join();
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(lastPortError().failure, PortFailure::deviceGone);
 }
 
 TEST_F(SerialPortTest, ClosedFarEndIsAnIoFailure) {
