@@ -5,11 +5,11 @@
 // logger's facts never ends as a success.
 //
 // Input: the first byte picks the logger (one per embedded image, in its application or its
-// bootloader) and the option flags; the second what the run programs. Most runs program a short
+// bootloader) and the option flags; the second what the run programs. Even ones program a short
 // image made of the logger's own image (its header, its first one to four data records, its
 // vector table and the end record) as the user's firmware file, so that a whole update takes
 // some thirty frames and the fuzzer reaches the end of programming and the final check often.
-// The others walk the whole catalogue for the image choice and stop there, as "Read info only"
+// Odd ones walk the whole catalogue for the image choice and stop there, as "Read info only"
 // does: programming an embedded image takes some eight hundred frames and is covered by the
 // short images, whose records go through the same code.
 #include <array>

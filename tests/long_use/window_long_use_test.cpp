@@ -5,11 +5,13 @@
 // first runs have warmed the program up.
 #include <QApplication>
 #include <QTest>
+#include <algorithm>
 #include <chrono>
-#include <cstdio>
+#include <iterator>
 
 #include "app/notification_texts.h"
 #include "link/comm_thread.h"
+#include "link/eorvo.h"
 #include "link/link_timing.h"
 #include "tests/gui/gui_fixture.h"
 #include "tests/long_use/logger_cases.h"
@@ -19,10 +21,8 @@ namespace pelion::test {
 namespace {
 
 constexpr std::size_t cCI_RUNS = 40;
-constexpr std::size_t cWARM_UP_RUNS = 20;
-constexpr long cMOST_GROWTH_KIB = 2048;
 constexpr std::chrono::minutes cACTION_LIMIT{3};
-constexpr std::chrono::seconds cSETTLE_LIMIT{10};
+constexpr std::chrono::seconds cWORKER_END_LIMIT{10};
 
 // The text of a report line after its time stamp.
 QString reportText(const QString& line) {
@@ -31,18 +31,24 @@ QString reportText(const QString& line) {
 }
 
 // The report of one action: it starts with that action's first run, holds one start per run
-// and ends with the verdict.
+// (each run after the first announced by its repeat line) and ends with the verdict. A loaded
+// machine may add repeats after time-outs; the logger's own trouble asks for `repeats`.
 void expectReportOfOneAction(const QStringList& lines, const Expected& expected,
                              const std::string& port) {
     ASSERT_FALSE(lines.isEmpty());
     const QString start = QString::fromStdString(startText(port));
+    const QString repeats[] = {cTXT_RETRY,
+                               QString::fromStdString(abortText(cEX_PROG_REPEAT, {}).text)};
     EXPECT_EQ(reportText(lines.front()), start);
     EXPECT_EQ(reportText(lines.back()), QString::fromStdString(expected.verdict));
     int starts = 0;
+    int repeated = 0;
     for (const QString& line : lines) {
         starts += reportText(line) == start;
+        repeated += std::count(std::begin(repeats), std::end(repeats), reportText(line));
     }
-    EXPECT_EQ(starts, 1 + expected.repeats) << lines.join('\n').toStdString();
+    EXPECT_EQ(starts, 1 + repeated) << lines.join('\n').toStdString();
+    EXPECT_GE(repeated, expected.repeats) << lines.join('\n').toStdString();
 }
 
 class WindowLongUseTest : public GuiTest {};
@@ -51,15 +57,12 @@ TEST_F(WindowLongUseTest, UpdateAfterUpdateKeepsThreadsDescriptorsAndMemoryFlat)
     const std::size_t runs = runCount("PELION_LONG_USE_WINDOW_RUNS", cCI_RUNS);
     setLinkTimeDivisor(cLINK_TIME_DIVISOR);
     GuiWindows& w = start(Mode::normal);
-    const auto began = std::chrono::steady_clock::now();
-    long residentAfterWarmUp = 0;
-    ProcessUsage usage = processUsage();
-    const ProcessUsage first = usage;
+    UsageWatch usage;
 
-    for (std::size_t run = 0; run < runs; ++run) {
+    for (std::size_t run = 0; run < runs && !HasFailure(); ++run) {
         const LoggerCase c = loggerCase(run);
         SCOPED_TRACE("run " + std::to_string(run + 1) + ": " + describe(c));
-        const ProcessUsage before = processUsage();
+        usage.runStarts();
         const Expected expected = expectedOf(c);
         {
             auto logger = loggerFor(c);
@@ -73,33 +76,16 @@ TEST_F(WindowLongUseTest, UpdateAfterUpdateKeepsThreadsDescriptorsAndMemoryFlat)
             ASSERT_TRUE(waitFor([&] { return verdict.shown; }, cACTION_LIMIT));
             EXPECT_EQ(verdict.text.toStdString(), expected.verdict);
             ASSERT_TRUE(waitFor([&] { return w.frmMain.btnProg->isEnabled(); }));
-            ASSERT_TRUE(TCommThread::waitForWorkers(cSETTLE_LIMIT));
+            ASSERT_TRUE(TCommThread::waitForWorkers(cWORKER_END_LIMIT));
             expectReportOfOneAction(w.frmProtocol.lines(), expected, logger->portPath());
             if (expected.image > 0) {
                 EXPECT_TRUE(logger->flashEquals(getFirmwareLines(expected.image)));
             }
         }
         QCoreApplication::processEvents();
-        usage = usageSettledAt(before, cSETTLE_LIMIT);
-        ASSERT_EQ(usage.threads, before.threads);
-        ASSERT_EQ(usage.descriptors, before.descriptors);
-        if (run + 1 == cWARM_UP_RUNS) {
-            residentAfterWarmUp = usage.residentKiB;
-        }
-        if (HasFailure()) {
-            return;
-        }
+        usage.runEnded();
     }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-    std::printf(
-        "window, %zu updates in %.0f s: before the first %s; after the last %s; "
-        "resident after run %zu: %ld KiB\n",
-        runs, seconds, describe(first).c_str(), describe(usage).c_str(), cWARM_UP_RUNS,
-        residentAfterWarmUp);
-    if (cRESIDENT_MEMORY_MEANINGFUL && runs > cWARM_UP_RUNS) {
-        EXPECT_LT(usage.residentKiB - residentAfterWarmUp, cMOST_GROWTH_KIB);
-    }
+    usage.finish("window");
 }
 
 }  // namespace
