@@ -42,8 +42,11 @@ std::string describe(const ProcessUsage& usage) {
            " KiB";
 }
 
-UsageWatch::UsageWatch() : began_(std::chrono::steady_clock::now()), first_(processUsage()) {
-    last_ = first_;
+UsageWatch::UsageWatch() : began_(std::chrono::steady_clock::now()) {
+    // ThreadSanitizer starts a thread of its own with the first thread the program starts;
+    // it must be there before the counting begins.
+    std::thread([] {}).join();
+    first_ = last_ = processUsage();
 }
 
 void UsageWatch::runStarts() {
