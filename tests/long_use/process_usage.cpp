@@ -13,12 +13,13 @@ namespace pelion::test {
 
 namespace {
 
+// How long a worker that has posted its outcome gets to leave.
+constexpr std::chrono::seconds cSETTLE_LIMIT{10};
+
 int entriesOf(const char* folder) {
     std::filesystem::directory_iterator entries(folder);
     return static_cast<int>(std::distance(begin(entries), end(entries)));
 }
-
-constexpr std::chrono::seconds cSETTLE_LIMIT{10};
 
 long residentKiB() {
     std::ifstream statm("/proc/self/statm");
