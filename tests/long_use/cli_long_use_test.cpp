@@ -1,12 +1,11 @@
 // A production line in one process: run after run of the command-line updater's run objects
 // (its event loop, its console view and the run control, as pelion-update builds them for one
-// port), each against a fresh simulated logger. Every run must end as its
-// logger asks and give back every thread and descriptor it took; resident memory must stay
-// flat once the first runs have warmed the program up.
+// port), each against a fresh simulated logger. Every run must end as its logger asks and give
+// back every thread and descriptor it took; resident memory must stay flat once the first runs
+// have warmed the program up.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 
 #include "app/run_control.h"
