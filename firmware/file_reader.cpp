@@ -310,6 +310,15 @@ std::vector<TNumberedLine> programmedLines(std::vector<std::string> fileLines) {
     return programmed;
 }
 
+bool failedLoad(const std::exception& e, std::string* reason) {
+    // Image 0 is gone now; a run must not go on naming it.
+    int loadedImage = 0;
+    ChosenImage.compare_exchange_strong(loadedImage, -1);
+    if (reason)
+        *reason = e.what();
+    return false;
+}
+
 }  // namespace
 
 std::string getKeyValue(const std::string& line, const std::string& key) {
@@ -332,10 +341,20 @@ void readFileHeader(std::istream& file, TBl3FileHeader& header) {
 }
 
 bool loadFirmwareFile(const std::string& sFile, std::string* reason) {
+    std::string content;
+    try {
+        content = readWholeFile(sFile);
+    } catch (const std::exception& e) {
+        FirmwareLines.clear();
+        return failedLoad(e, reason);
+    }
+    return loadFirmwareText(content, reason);
+}
+
+bool loadFirmwareText(std::string_view content, std::string* reason) {
     FirmwareLines.clear();
     try {
-        const std::string content = readWholeFile(sFile);
-        std::istringstream headerText(content);
+        std::istringstream headerText{std::string(content)};
         readFileHeader(headerText, FirmwareFileHeader);
 
         std::string_view text = content;
@@ -348,12 +367,7 @@ bool loadFirmwareFile(const std::string& sFile, std::string* reason) {
             lines.push_back(std::move(line.text));
         FirmwareLines = std::move(lines);
     } catch (const std::exception& e) {
-        // Image 0 is gone now; a run must not go on naming it.
-        int loadedImage = 0;
-        ChosenImage.compare_exchange_strong(loadedImage, -1);
-        if (reason)
-            *reason = e.what();
-        return false;
+        return failedLoad(e, reason);
     }
     ChosenImage = 0;
     return true;

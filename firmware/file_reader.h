@@ -4,6 +4,7 @@
 #include <istream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "firmware/catalogue.h"
 
@@ -35,5 +36,7 @@ void readFileHeader(std::istream& file, TBl3FileHeader& header);
 // leaves lines that a run could program: FirmwareLines is then empty and a ChosenImage of 0 becomes
 // -1. `sFile` is UTF-8.
 bool loadFirmwareFile(const std::string& sFile, std::string* reason = nullptr);
+// The same for a file's whole text already in memory.
+bool loadFirmwareText(std::string_view content, std::string* reason = nullptr);
 
 }  // namespace pelion

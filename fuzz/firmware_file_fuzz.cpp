@@ -1,39 +1,22 @@
-// Fuzz target: the firmware file reader on any file. Loading either succeeds with image 0
-// chosen and no header line among the lines to program, or fails with a reason in words and
-// nothing left that a run could program. Reading the header alone never fails otherwise than
-// with the reader's own error.
-#include <sys/mman.h>
-#include <unistd.h>
-
+// Fuzz target: the firmware file reader on any file's text, read from memory. Loading either
+// succeeds with image 0 chosen and no header line among the lines to program, or fails with a
+// reason in words and nothing left that a run could program. Reading the header alone never
+// fails otherwise than with the reader's own error.
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 #include "firmware/catalogue.h"
 #include "firmware/file_reader.h"
 
-namespace {
-
-// One in-memory file for the whole run, rewritten for each input.
-int memoryFile() {
-    static const int fd = memfd_create("firmware-file", 0);
-    return fd;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace pelion;
-    const int fd = memoryFile();
-    if (fd < 0 || ftruncate(fd, 0) != 0 ||
-        pwrite(fd, data, size, 0) != static_cast<ssize_t>(size)) {
-        std::abort();
-    }
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
     ChosenImage.store(-1);
     std::string reason;
-    const bool loaded = loadFirmwareFile("/proc/self/fd/" + std::to_string(fd), &reason);
-    if (loaded) {
+    if (loadFirmwareText(text, &reason)) {
         if (ChosenImage.load() != 0) {
             std::abort();
         }
@@ -46,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
 
-    std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+    std::istringstream in{std::string(text)};
     TBl3FileHeader header;
     try {
         readFileHeader(in, header);

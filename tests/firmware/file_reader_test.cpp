@@ -478,5 +478,32 @@ TEST_F(FirmwareFile, UnreadableOrOversizedFilesAreRefusedWithAReason) {
     EXPECT_FALSE(loadFirmwareFile(folder_.pathOf("missing.txt")));  // no reason wanted
 }
 
+// The same text loads alike from memory and from a file, loaded and refused cases both.
+TEST_F(FirmwareFile, TextInMemoryLoadsAsItsFileDoes) {
+    const std::string texts[] = {
+        imageFileText(11),
+        "\xEF\xBB\xBF" + std::string(cHEADER11) + line11(0) + "\r\n:00000001FF\r\n",
+        std::string(cHEADER11) + ":00000001FF\n" + line11(0) + "\n",
+        "bootloader=2\nbootloader version=1\nclass=oops\n",
+        "",
+    };
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text.substr(0, 40));
+        const bool fromFile = load(text);
+        const std::string fileReason = reason_;
+        const std::vector<std::string> fileLines = FirmwareLines;
+        const TBl3FileHeader fileHeader = FirmwareFileHeader;
+        const int fileImage = ChosenImage.load();
+        SetUp();
+        std::string reason;
+        EXPECT_EQ(loadFirmwareText(text, &reason), fromFile);
+        EXPECT_EQ(reason, fileReason);
+        EXPECT_EQ(FirmwareLines, fileLines);
+        EXPECT_EQ(FirmwareFileHeader, fileHeader);
+        EXPECT_EQ(ChosenImage.load(), fileImage);
+        SetUp();
+    }
+}
+
 }  // namespace
 }  // namespace pelion

@@ -1,0 +1,88 @@
+#include "tests/long_use/process_usage.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+namespace pelion::test {
+
+namespace {
+
+// How long a worker that has posted its outcome gets to leave.
+constexpr std::chrono::seconds cSETTLE_LIMIT{10};
+
+int entriesOf(const char* folder) {
+    std::filesystem::directory_iterator entries(folder);
+    return static_cast<int>(std::distance(begin(entries), end(entries)));
+}
+
+long residentKiB() {
+    std::ifstream statm("/proc/self/statm");
+    long sizePages = 0;
+    long residentPages = 0;
+    statm >> sizePages >> residentPages;
+    return residentPages * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+}  // namespace
+
+ProcessUsage processUsage() {
+    // The iterator over /proc/self/fd holds a descriptor of its own while it counts; it is
+    // counted every time alike.
+    return {entriesOf("/proc/self/task"), entriesOf("/proc/self/fd"), residentKiB()};
+}
+
+std::string describe(const ProcessUsage& usage) {
+    return "threads " + std::to_string(usage.threads) + ", descriptors " +
+           std::to_string(usage.descriptors) + ", resident " + std::to_string(usage.residentKiB) +
+           " KiB";
+}
+
+UsageWatch::UsageWatch() : began_(std::chrono::steady_clock::now()) {
+    // ThreadSanitizer starts a thread of its own with the first thread the program starts;
+    // it must be there before the counting begins.
+    std::thread([] {}).join();
+    first_ = last_ = processUsage();
+}
+
+void UsageWatch::runStarts() {
+    before_ = processUsage();
+}
+
+void UsageWatch::runEnded() {
+    const auto deadline = std::chrono::steady_clock::now() + cSETTLE_LIMIT;
+    for (;;) {
+        last_ = processUsage();
+        const bool settled =
+            last_.threads == before_.threads && last_.descriptors == before_.descriptors;
+        if (settled || std::chrono::steady_clock::now() >= deadline) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(last_.threads, before_.threads);
+    EXPECT_EQ(last_.descriptors, before_.descriptors);
+    if (++runs_ == cWARM_UP_RUNS) {
+        residentAfterWarmUp_ = last_.residentKiB;
+    }
+}
+
+void UsageWatch::finish(const std::string& what) {
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - began_).count();
+    std::printf(
+        "%s, %zu runs in %.0f s: before the first %s; after the last %s; resident after "
+        "run %zu: %ld KiB\n",
+        what.c_str(), runs_, seconds, describe(first_).c_str(), describe(last_).c_str(),
+        cWARM_UP_RUNS, residentAfterWarmUp_);
+    if (cRESIDENT_MEMORY_MEANINGFUL && runs_ > cWARM_UP_RUNS) {
+        EXPECT_LT(last_.residentKiB - residentAfterWarmUp_, cMOST_GROWTH_KIB);
+    }
+}
+
+}  // namespace pelion::test
