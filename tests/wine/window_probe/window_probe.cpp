@@ -9,11 +9,14 @@
 //                                           sends the window WM_DEVICECHANGE with
 //                                           DBT_DEVICEARRIVAL and a port broadcast for COMn
 //   pelion-window-probe clipboard           the clipboard's text
+//   pelion-window-probe clear-clipboard     empties the clipboard
 //
 // Output is UTF-8. Handles are hexadecimal, as `windows` prints them.
 #include <windows.h>
 
 #include <dbt.h>
+#include <fcntl.h>
+#include <io.h>
 
 #include <cstddef>
 #include <cstdio>
@@ -104,9 +107,21 @@ int printClipboard() {
     return status;
 }
 
+int clearClipboard() {
+    if (!OpenClipboard(nullptr)) {
+        std::fprintf(stderr, "pelion-window-probe: the clipboard is not available\n");
+        return 1;
+    }
+    EmptyClipboard();
+    CloseClipboard();
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // Lines end in a line feed alone, as the tests on Linux read them.
+    _setmode(_fileno(stdout), _O_BINARY);
     const std::wstring command = argc > 1 ? argv[1] : L"";
     if (command == L"windows" && argc == 2) {
         EnumWindows(printWindow, 0);
@@ -118,7 +133,11 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"clipboard" && argc == 2) {
         return printClipboard();
     }
+    if (command == L"clear-clipboard" && argc == 2) {
+        return clearClipboard();
+    }
     std::fprintf(stderr,
-                 "usage: pelion-window-probe windows | port-arrival HWND COMn | clipboard\n");
+                 "usage: pelion-window-probe windows | port-arrival HWND COMn | clipboard | "
+                 "clear-clipboard\n");
     return 2;
 }
