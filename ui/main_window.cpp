@@ -70,7 +70,7 @@ TfrmMain::TfrmMain(const std::vector<std::string>& args)
       portWatch_(PortWatch::create()) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     const std::pair<QWidget*, QRect> placements[] = {
         {Label1, {12, 16, 64, 20}},
         {cbxPort, {80, 14, 298, 24}},

@@ -52,7 +52,7 @@ std::vector<std::string> throughShell(const char* script, const std::vector<std:
 
 }  // namespace
 
-WineSession::WineSession()
+WineSession::WineSession(const std::string& display)
     : prefix_(PELION_WINE_PREFIX),
       env_{
           {"WINEPREFIX", PELION_WINE_PREFIX},
@@ -60,7 +60,7 @@ WineSession::WineSession()
           // A new prefix would offer to download .NET and HTML engines; neither is wanted.
           {"WINEDLLOVERRIDES", "mscoree,mshtml="},
           // Console programs need no display, and none of a desktop's is borrowed.
-          {"DISPLAY", ""},
+          {"DISPLAY", display},
           {"WAYLAND_DISPLAY", ""},
       } {
     // A server left behind by a test that was killed refuses to start a second one; the
@@ -102,7 +102,12 @@ bool WineSession::reg(const std::vector<std::string>& args) {
 }
 
 std::unique_ptr<ChildProcess> WineSession::startProgram(const std::vector<std::string>& args) {
-    std::vector<std::string> command = {"wine", PELION_WIN32_PROGRAM};
+    return start(PELION_WIN32_PROGRAM, args);
+}
+
+std::unique_ptr<ChildProcess> WineSession::start(const std::string& program,
+                                                 const std::vector<std::string>& args) {
+    std::vector<std::string> command = {"wine", program};
     command.insert(command.end(), args.begin(), args.end());
     return std::make_unique<ChildProcess>(throughShell(cRUN, command), env_);
 }

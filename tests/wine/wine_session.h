@@ -2,7 +2,8 @@
 //
 // A session has a wineserver of its own for as long as it lives: the registry keys a test
 // writes hold for all of its runs (the serial device map is volatile, as on Windows, and goes
-// with the server), and nothing is left running when the session ends. No display is used.
+// with the server), and nothing is left running when the session ends. Without a display its
+// programs have none; window programs need one.
 #pragma once
 
 #include <filesystem>
@@ -18,8 +19,8 @@ namespace pelion::test {
 class WineSession {
 public:
     // Starts the session's wineserver and Wine's own background programs, creating the prefix
-    // first when it does not exist yet.
-    WineSession();
+    // first when it does not exist yet. `display` is the X display its windows go to.
+    explicit WineSession(const std::string& display = "");
     // Ends every program of the session and its wineserver.
     ~WineSession();
     WineSession(const WineSession&) = delete;
@@ -35,6 +36,9 @@ public:
 
     // pelion-update.exe with these arguments, started, standard input on /dev/null.
     std::unique_ptr<ChildProcess> startProgram(const std::vector<std::string>& args);
+    // Any Windows program, by its Unix path.
+    std::unique_ptr<ChildProcess> start(const std::string& program,
+                                        const std::vector<std::string>& args);
 
 private:
     // The link in dosdevices, named in lower case as Wine names them ("com33").

@@ -1,0 +1,123 @@
+#include "tests/wine/windows_desktop.h"
+
+#include <algorithm>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace pelion::test {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto cPOLL = 200ms;
+
+std::optional<NativeWindow> parseWindow(const std::string& line) {
+    std::istringstream fields(line);
+    NativeWindow window;
+    std::string style, exStyle;
+    unsigned long process = 0;
+    if (!std::getline(fields, window.handle, '\t') || !std::getline(fields, style, '\t') ||
+        !std::getline(fields, exStyle, '\t') || !std::getline(fields, window.owner, '\t') ||
+        !(fields >> process >> window.left >> window.top >> window.right >> window.bottom)) {
+        return std::nullopt;
+    }
+    fields.ignore(1);
+    std::getline(fields, window.caption);
+    window.style = std::stoul(style, nullptr, 16);
+    window.exStyle = std::stoul(exStyle, nullptr, 16);
+    return window;
+}
+
+}  // namespace
+
+WindowsDesktop::WindowsDesktop() : wine_(desktop_.display()) {}
+
+std::unique_ptr<ChildProcess> WindowsDesktop::probe(const std::vector<std::string>& args) {
+    auto probe = wine_.start(PELION_WIN32_WINDOW_PROBE, args);
+    probe->finish(30s);
+    return probe;
+}
+
+std::vector<NativeWindow> WindowsDesktop::windows() {
+    std::vector<NativeWindow> found;
+    std::istringstream lines(probe({"windows"})->out());
+    for (std::string line; std::getline(lines, line);) {
+        if (auto window = parseWindow(line)) {
+            found.push_back(*window);
+        }
+    }
+    return found;
+}
+
+std::optional<NativeWindow> WindowsDesktop::waitForWindow(const std::string& caption,
+                                                          std::chrono::seconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    do {
+        for (const NativeWindow& window : windows()) {
+            if (window.caption == caption) {
+                return window;
+            }
+        }
+        std::this_thread::sleep_for(cPOLL);
+    } while (std::chrono::steady_clock::now() < end);
+    return std::nullopt;
+}
+
+bool WindowsDesktop::waitUntilGone(const std::string& caption, std::chrono::seconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    do {
+        const auto shown = windows();
+        if (std::ranges::none_of(shown, [&](const auto& w) { return w.caption == caption; })) {
+            return true;
+        }
+        std::this_thread::sleep_for(cPOLL);
+    } while (std::chrono::steady_clock::now() < end);
+    return false;
+}
+
+void WindowsDesktop::xdotool(const std::vector<std::string>& args) {
+    // ChildProcess starts a program by its path; the shell finds xdotool on PATH.
+    std::vector<std::string> command = {"/bin/sh", "-c", "exec xdotool \"$@\"", "sh"};
+    command.insert(command.end(), args.begin(), args.end());
+    ChildProcess run(command, {{"DISPLAY", desktop_.display()}});
+    if (run.finish(30s) != 0) {
+        throw std::runtime_error("xdotool failed: " + run.err());
+    }
+}
+
+void WindowsDesktop::click(const NativeWindow& window, int x, int y) {
+    xdotool({"mousemove", "--sync", std::to_string(window.left + x), std::to_string(window.top + y),
+             "click", "1"});
+    // Wine hands the click to the program's message queue on its own time.
+    std::this_thread::sleep_for(cPOLL);
+}
+
+void WindowsDesktop::key(const std::string& keys) {
+    xdotool({"key", keys});
+    std::this_thread::sleep_for(cPOLL);
+}
+
+std::string WindowsDesktop::copyText(const NativeWindow& window, int x, int y) {
+    probe({"clear-clipboard"});
+    click(window, x, y);
+    key("ctrl+a");
+    key("ctrl+c");
+    const auto end = std::chrono::steady_clock::now() + 5s;
+    do {
+        auto read = probe({"clipboard"});
+        if (!read->out().empty()) {
+            return read->out();
+        }
+        std::this_thread::sleep_for(cPOLL);
+    } while (std::chrono::steady_clock::now() < end);
+    return {};
+}
+
+bool WindowsDesktop::sendPortArrival(const NativeWindow& window, const std::string& comName) {
+    auto send = probe({"port-arrival", window.handle, comName});
+    return send->finish() == 0;
+}
+
+}  // namespace pelion::test
