@@ -17,6 +17,7 @@ namespace {
 constexpr auto cSTART_BOUND = std::chrono::seconds(60);
 constexpr auto cPOLL = std::chrono::milliseconds(20);
 constexpr int cSTART_ATTEMPTS = 5;
+constexpr auto cRETRY_PAUSE = std::chrono::milliseconds(500);
 
 pid_t spawn(const char* program, char* const argv[], const std::string& display, int keepFd) {
     const pid_t pid = fork();
@@ -75,11 +76,16 @@ void stop(pid_t pid) {
     }
 }
 
+bool stillRuns(pid_t pid) {
+    return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0;
+}
+
 }  // namespace
 
-// Two servers started at the same moment may pick the same display; the one that loses
-// reports it all the same, and the window manager then finds no server there. Another try
-// picks another display.
+// A display number can look free to Xvfb and still not serve our clients (a server of another
+// user or container answering on the same name, or one that is just ending). A server that
+// failed that way but still runs is kept until the session ends, so that the next try cannot
+// pick its number again.
 DesktopSession::DesktopSession() {
     std::string reason;
     for (int attempt = 0; attempt < cSTART_ATTEMPTS; ++attempt) {
@@ -88,10 +94,21 @@ DesktopSession::DesktopSession() {
             return;
         }
         stop(windowManager_);
-        stop(server_);
+        if (stillRuns(server_)) {
+            heldServers_.push_back(server_);
+        }
         windowManager_ = server_ = -1;
+        std::this_thread::sleep_for(cRETRY_PAUSE * (attempt + 1));
     }
+    stopHeldServers();
     throw std::runtime_error(reason);
+}
+
+void DesktopSession::stopHeldServers() {
+    for (const pid_t server : heldServers_) {
+        stop(server);
+    }
+    heldServers_.clear();
 }
 
 std::string DesktopSession::tryStart() {
@@ -100,15 +117,13 @@ std::string DesktopSession::tryStart() {
         return "no pipe for Xvfb's display number";
     }
     const std::string fd = std::to_string(pipeFds[1]);
-    char* const serverArgs[] = {const_cast<char*>("Xvfb"),
-                                const_cast<char*>("-displayfd"),
-                                const_cast<char*>(fd.c_str()),
-                                const_cast<char*>("-screen"),
-                                const_cast<char*>("0"),
-                                const_cast<char*>("1024x768x24"),
-                                const_cast<char*>("-nolisten"),
-                                const_cast<char*>("tcp"),
-                                nullptr};
+    char* const serverArgs[] = {const_cast<char*>("Xvfb"), const_cast<char*>("-displayfd"),
+                                const_cast<char*>(fd.c_str()), const_cast<char*>("-screen"),
+                                const_cast<char*>("0"), const_cast<char*>("1024x768x24"),
+                                const_cast<char*>("-nolisten"), const_cast<char*>("tcp"),
+                                // Our probe's connection may be the last one to close before
+                                // openbox connects; a server reset then would be in its way.
+                                const_cast<char*>("-noreset"), nullptr};
     server_ = spawn("Xvfb", serverArgs, {}, pipeFds[1]);
     close(pipeFds[1]);
     display_ = readDisplay(pipeFds[0]);
@@ -123,11 +138,13 @@ std::string DesktopSession::tryStart() {
     while (!windowManagerRuns(display_)) {
         if (std::chrono::steady_clock::now() > deadline ||
             waitpid(windowManager_, nullptr, WNOHANG) != 0) {
-            return "openbox did not start on " + display_ +
-                   " (./run test installs the package openbox)";
+            return "openbox did not start on " + display_ + " (Xvfb " +
+                   (stillRuns(server_) ? "runs" : "has ended") +
+                   "; ./run test installs the package openbox)";
         }
         std::this_thread::sleep_for(cPOLL);
     }
+    stopHeldServers();
     return {};
 }
 

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 namespace pelion::test {
 
@@ -22,10 +23,12 @@ public:
 private:
     // Empty when both run, else what went wrong.
     std::string tryStart();
+    void stopHeldServers();
 
     pid_t server_ = -1;
     pid_t windowManager_ = -1;
     std::string display_;
+    std::vector<pid_t> heldServers_;
 };
 
 }  // namespace pelion::test
