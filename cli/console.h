@@ -19,8 +19,12 @@ std::optional<TerminalSize> stderrTerminalSize();
 // Lets standard error move the cursor with ANSI sequences; false where the terminal cannot.
 bool enableCursorControl();
 
-// From now on Ctrl-C only sets `requested` (never cleared here; the caller takes it). The
-// handler does nothing else, so it is safe whenever the signal comes.
-void catchInterrupt(std::atomic<bool>& requested);
+// The flag Ctrl-C sets once catchInterrupt() was called. It lives as long as the program, so a
+// Ctrl-C that comes after the run that watched it has ended is harmless.
+std::atomic<bool>& interruptFlag();
+
+// From now on Ctrl-C only sets interruptFlag(), cleared here (the caller takes it). The handler
+// does nothing else, so it is safe whenever the signal comes.
+void catchInterrupt();
 
 }  // namespace pelion::cli

@@ -13,10 +13,10 @@ namespace {
 
 static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler stores a flag");
 
-std::atomic<bool>* interruptFlag = nullptr;
+std::atomic<bool> interruptRequested{false};
 
 extern "C" void onInterrupt(int) {
-    interruptFlag->store(true);
+    interruptRequested.store(true);
 }
 
 }  // namespace
@@ -44,8 +44,12 @@ bool enableCursorControl() {
     return term != nullptr && *term != '\0' && std::string_view(term) != "dumb";
 }
 
-void catchInterrupt(std::atomic<bool>& requested) {
-    interruptFlag = &requested;
+std::atomic<bool>& interruptFlag() {
+    return interruptRequested;
+}
+
+void catchInterrupt() {
+    interruptRequested.store(false);
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);

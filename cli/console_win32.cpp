@@ -9,12 +9,12 @@ namespace pelion::cli {
 
 namespace {
 
-std::atomic<bool>* interruptFlag = nullptr;
+std::atomic<bool> interruptRequested{false};
 
 // Runs on a thread of its own that the console starts for the event.
 BOOL WINAPI onConsoleControl(DWORD event) {
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
-        interruptFlag->store(true);
+        interruptRequested.store(true);
         return TRUE;
     }
     return FALSE;
@@ -47,8 +47,12 @@ bool enableCursorControl() {
            SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
 }
 
-void catchInterrupt(std::atomic<bool>& requested) {
-    interruptFlag = &requested;
+std::atomic<bool>& interruptFlag() {
+    return interruptRequested;
+}
+
+void catchInterrupt() {
+    interruptRequested.store(false);
     SetConsoleCtrlHandler(onConsoleControl, TRUE);
 }
 

@@ -95,8 +95,7 @@ std::unique_ptr<ProgressBoard> progressBoardFor(const SeveralPortsRun& request) 
 }  // namespace
 
 int runSeveralPorts(const SeveralPortsRun& request) {
-    std::atomic<bool> interruptRequested{false};
-    EventLoop loop(interruptRequested);
+    EventLoop loop(interruptFlag());
     const std::unique_ptr<ProgressBoard> board = progressBoardFor(request);
     std::vector<std::unique_ptr<PortRun>> runs;
     for (std::size_t i = 0; i < request.ports.size(); ++i) {
@@ -110,7 +109,7 @@ int runSeveralPorts(const SeveralPortsRun& request) {
             return cEXIT_USAGE;
         }
     }
-    catchInterrupt(interruptRequested);
+    catchInterrupt();
     for (const auto& run : runs) {
         run->control.StartRun(tCMD0);
         run->emitReported();

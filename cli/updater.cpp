@@ -128,8 +128,7 @@ bool askOnTerminal(const Question& q) {
 }
 
 int runUpdate(const Arguments& a, const std::string& port) {
-    std::atomic<bool> interruptRequested{false};
-    EventLoop loop(interruptRequested);
+    EventLoop loop(interruptFlag());
     const bool terminal = stderrIsTerminal();
     ConsoleView view(loop, port, a.readInfoOnly,
                      terminal ? std::make_unique<ProgressLine>(stderr) : nullptr, terminal);
@@ -140,7 +139,7 @@ int runUpdate(const Arguments& a, const std::string& port) {
     if (!control.PrepareRun(a.file.value_or(""), &reason)) {
         return fail(cEXIT_USAGE, "cannot program the firmware file " + *a.file + ": " + reason);
     }
-    catchInterrupt(interruptRequested);
+    catchInterrupt();
     control.StartRun(tCMD0);
     loop.run({
         .notification = [&](std::size_t,
