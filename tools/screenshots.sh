@@ -20,11 +20,7 @@ mkdir -p "$OUT"
 work=$(mktemp -d)
 pids=()
 cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
+    stop_pids
     rm -rf "$work"
 }
 trap cleanup EXIT

@@ -27,13 +27,9 @@ export WINEPREFIX=$work/prefix WINEDEBUG=-all
 # A new prefix would offer to download .NET and HTML engines; neither is wanted.
 export WINEDLLOVERRIDES='mscoree,mshtml='
 cleanup() {
-    local pid
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
+    stop_pids
     rm -rf "$work"
 }
 trap cleanup EXIT

@@ -1,6 +1,6 @@
 # Sourced by the screenshot scripts: a screen of their own, Xvfb with the openbox window manager.
 # x_screen WORK_DIR starts both, adds their process ids to the caller's array `pids` and exports
-# DISPLAY; it fails when either does not come up.
+# DISPLAY; it fails when either does not come up. stop_pids ends every process in `pids`.
 x_screen() {
     local work=$1 number
     # Xvfb names its display on the -displayfd pipe once it accepts clients.
@@ -18,4 +18,12 @@ x_screen() {
     done
     echo "openbox did not start" >&2
     return 1
+}
+
+stop_pids() {
+    local pid
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
 }
