@@ -11,6 +11,7 @@ set -euo pipefail
 BUILD=$(cd "${1:?usage: tools/screenshots.sh BUILD_DIR}" && pwd)
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 source "$ROOT/tools/sim_port.sh"
+source "$ROOT/tools/x_screen.sh"
 OUT=$ROOT/ui/screenshots
 SHOOT=$BUILD/pelion-gui-screenshots
 [ -x "$SHOOT" ] || cmake --build "$BUILD" --target pelion-gui-screenshots >/dev/null
@@ -19,30 +20,12 @@ mkdir -p "$OUT"
 work=$(mktemp -d)
 pids=()
 cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
+    stop_pids
     rm -rf "$work"
 }
 trap cleanup EXIT
 
-# A screen of its own: Xvfb names its display on the -displayfd pipe once it accepts clients.
-exec {display_fd}<> <(:)
-Xvfb -displayfd "$display_fd" -screen 0 800x600x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-read -r -t 60 -u "$display_fd" number ||
-    { echo "screenshots.sh: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-export DISPLAY=:$number
-openbox >"$work/openbox.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 600); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.1
-done
-xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' ||
-    { echo "screenshots.sh: openbox did not start" >&2; exit 1; }
+x_screen "$work" || { echo "screenshots.sh: no screen" >&2; exit 1; }
 
 # Internal mode is granted by the user's settings; these pictures use a settings folder of
 # their own so that the real one is never touched.

@@ -67,7 +67,8 @@ TfrmMain::TfrmMain(const std::vector<std::string>& args)
       OpenDialog1(new QFileDialog(this)),
       target_(std::make_shared<UiNotificationTarget>(this)),
       runControl_(*this, target_),
-      portWatch_(PortWatch::create()) {
+      portWatch_(PortWatch::create()),
+      taskbar_(TaskbarProgress::create(this)) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -211,6 +212,7 @@ void TfrmMain::btnFileClick() {
 }
 
 void TfrmMain::btnCancelClick() {
+    cancelPressed_ = true;
     runControl_.cancel();
 }
 
@@ -382,6 +384,9 @@ void TfrmMain::showResult(const std::string& sMsg) {
 
 void TfrmMain::setProgressBar(int percent) {
     ProgressBar1->setValue(std::clamp(percent, 0, 100));
+    if (runControl_.isRunning()) {
+        taskbar_->showProgress(ProgressBar1->value());
+    }
 }
 
 int TfrmMain::progressBar() const {
@@ -395,8 +400,13 @@ void TfrmMain::setApplicationTitle(const std::string& sTitle) {
     setWindowIconText(text(sTitle));
 }
 
+// The beep marks a run that ended in an abort; the task-bar button shows it to a user who looks
+// at another program, until the verdict is closed.
 void TfrmMain::beep() {
     QApplication::beep();
+    if (!cancelPressed_ && !readInfoOnlyRun_) {
+        taskbar_->showFailure();
+    }
 }
 
 void TfrmMain::setRunningControls(bool running) {
@@ -405,6 +415,10 @@ void TfrmMain::setRunningControls(bool running) {
     btnClose->setVisible(!running);
     btnCancel->setVisible(running);
     cbxPort->setEnabled(!running);
+    if (running) {
+        readInfoOnlyRun_ = chkReadInfoOnly->isChecked();
+        taskbar_->showProgress(ProgressBar1->value());
+    }
     if (running != waitCursor_) {
         waitCursor_ = running;
         if (running) {
@@ -413,6 +427,12 @@ void TfrmMain::setRunningControls(bool running) {
             QApplication::restoreOverrideCursor();
         }
     }
+}
+
+// The task-bar button keeps a run's end, full or red, while its verdict is open.
+void TfrmMain::runEnded(const RunOutcome&) {
+    cancelPressed_ = false;
+    taskbar_->clear();
 }
 
 bool TfrmMain::readInfoOnlyChecked() const {

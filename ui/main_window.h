@@ -20,6 +20,7 @@
 #include "app/run_control.h"
 #include "ui/elided_label.h"
 #include "ui/port_watch.h"
+#include "ui/taskbar_progress.h"
 #include "ui/ui_notification_target.h"
 
 namespace pelion {
@@ -59,6 +60,7 @@ public:
     bool readInfoOnlyChecked() const override;
     std::string portFieldText() const override;
     void callLater(std::chrono::milliseconds delay, std::function<void()> action) override;
+    void runEnded(const RunOutcome& outcome) override;
 
     QWidget* const Panel1;
     QLabel* const Label1;
@@ -113,6 +115,11 @@ private:
     std::shared_ptr<UiNotificationTarget> target_;
     RunControl runControl_;
     std::unique_ptr<PortWatch> portWatch_;
+    std::unique_ptr<TaskbarProgress> taskbar_;
+    // A run the user stopped, or one meant to stop after reading, ends in an abort without
+    // having failed.
+    bool cancelPressed_ = false;
+    bool readInfoOnlyRun_ = false;
     QPointer<TfrmInfo> frmInfo_;
     QPointer<TfrmProtocol> frmProtocol_;
     QPointer<TfrmMessage> frmMessage_;
