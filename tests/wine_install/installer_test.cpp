@@ -3,6 +3,8 @@
 // run from where the installer put them, a newer MSI over an older one; and the zip's contents.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <filesystem>
 #include <regex>
 #include <set>
@@ -184,10 +186,19 @@ std::string shownWindow(test::WindowsDesktop& desktop, const std::string& captio
     return found;
 }
 
+// Wine mirrors a Start-menu entry into the Linux desktop's menus (XDG_DATA_HOME,
+// XDG_CONFIG_HOME) and leaves it there after the uninstall; the tests keep those in the build.
+void keepDesktopMenusInTheBuild() {
+    const fs::path menus = fs::path(PELION_WINE_INSTALL_WORK) / "desktop-menus";
+    setenv("XDG_DATA_HOME", (menus / "data").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (menus / "config").c_str(), 1);
+}
+
 // One install serves every check of the installed programs; the window program starts once.
 TEST(WindowsInstaller, InstallsForAllUsersRunsBothProgramsAndUninstallsWithoutTrace) {
     ASSERT_PACKAGES_BUILT();
     const std::string code = productCode(package(".msi"));
+    keepDesktopMenusInTheBuild();
     test::WindowsDesktop desktop;
     WineSession& wine = desktop.wine();
 
@@ -236,6 +247,7 @@ TEST(WindowsInstaller, LaterVersionReplacesTheInstalledOneAndAnEarlierOneIsRefus
     const fs::path later = laterPackage(fs::path(PELION_WINE_INSTALL_WORK) / "later");
     const std::string code = productCode(package(".msi"));
     const std::string laterCode = productCode(later);
+    keepDesktopMenusInTheBuild();
     WineSession wine;
 
     ASSERT_EQ(msiexec(wine, "/i", package(".msi")), 0);
