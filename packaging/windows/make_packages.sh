@@ -84,10 +84,10 @@ make_zip() {
     (cd "$WORK" && zip -q -r -X -9 "$OUT/$NAME.zip" "$NAME")
 }
 
-# Every file of the package folder but the window program (which pelion-update.wxs lists itself,
-# with its Start-menu entry) becomes a component of its own.
+# Every file of the package folder but the programs (which pelion-update.wxs lists itself, the
+# window program with its Start-menu entry) becomes a component of its own.
 make_msi() {
-    (cd "$STAGE" && find . -type f ! -path ./pelion-update-gui.exe | sed "s|^\./|$STAGE/|") |
+    (cd "$STAGE" && find . -type f ! -name 'pelion-update*.exe' | sed "s|^\./|$STAGE/|") |
         wixl-heat -p "$STAGE/" --directory-ref INSTALLDIR --var var.SourceDir \
             --component-group PackageFiles --win64 >"$WORK/files.wxs"
     rm -f "$OUT/$NAME.msi"
