@@ -1,0 +1,268 @@
+// The Windows packages that ./run windows leaves in the build folder, as an IT department uses
+// them: the MSI installed and removed silently with msiexec under Wine, the installed programs
+// run from where the installer put them, a newer MSI over an older one; and the zip's contents.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "sim/simulated_logger.h"
+#include "tests/support/image_lines.h"
+#include "tests/wine/pe_imports.h"
+#include "tests/wine/windows_desktop.h"
+
+namespace pelion {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::ChildProcess;
+using test::WineSession;
+
+constexpr const char* cPRODUCT = "Pelion Firmware Update";  // also the main window's caption
+constexpr const char* cUNINSTALL_KEY =
+    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+constexpr const char* cLOGGER_PORT = "COM33";
+constexpr std::uintmax_t cZIP_LIMIT = 25 * 1024 * 1024;
+// ERROR_INSTALL_FAILURE (1603) as a Unix exit status, which keeps its low byte.
+constexpr int cINSTALL_FAILURE = 1603 % 256;
+
+fs::path package(const std::string& extension) {
+    return std::string(PELION_WINDOWS_PACKAGE) + extension;
+}
+
+bool windowProgramBuilt() {
+    return fs::exists(PELION_WIN32_GUI_PROGRAM);
+}
+
+fs::path installFolder() {
+    return fs::path(PELION_WINE_PREFIX) / "drive_c" / "Program Files" / cPRODUCT;
+}
+
+// The shell's output, with the exit status checked.
+std::string outputOf(const std::vector<std::string>& command) {
+    std::vector<std::string> args = {"/bin/sh", "-c", "exec \"$@\"", "sh"};
+    args.insert(args.end(), command.begin(), command.end());
+    ChildProcess run(args, {});
+    EXPECT_EQ(run.finish(), 0) << command.front() << ": " << run.err();
+    return run.out();
+}
+
+std::string productCode(const fs::path& msi) {
+    const std::string properties = outputOf({"msiinfo", "export", msi, "Property"});
+    std::smatch match;
+    EXPECT_TRUE(
+        std::regex_search(properties, match, std::regex(R"(ProductCode\t(\{[-0-9A-F]+\}))")))
+        << properties;
+    return match[1];
+}
+
+// The files of a folder, by their paths inside it.
+std::set<std::string> filesUnder(const fs::path& folder) {
+    std::set<std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            files.insert(entry.path().lexically_relative(folder).generic_string());
+        }
+    }
+    return files;
+}
+
+// The files of the zip, by their paths inside its one top folder.
+std::set<std::string> zipFiles() {
+    std::set<std::string> files;
+    std::istringstream names(outputOf({"unzip", "-Z1", package(".zip")}));
+    const std::string top = package("").filename().string() + "/";
+    for (std::string name; std::getline(names, name);) {
+        EXPECT_TRUE(name.starts_with(top)) << name << " lies outside the folder " << top;
+        if (!name.ends_with('/')) {
+            files.insert(name.substr(top.size()));
+        }
+    }
+    return files;
+}
+
+// The Start-menu entries for the window program, for all users or the installing one: Wine
+// puts a per-machine entry into the installing user's menu.
+std::vector<fs::path> startMenuEntries() {
+    std::vector<fs::path> found;
+    const fs::path driveC = fs::path(PELION_WINE_PREFIX) / "drive_c";
+    for (const char* root : {"users", "ProgramData"}) {
+        if (!fs::exists(driveC / root)) {
+            continue;
+        }
+        for (const auto& entry : fs::recursive_directory_iterator(driveC / root)) {
+            if (entry.path().filename() == std::string(cPRODUCT) + ".lnk") {
+                found.push_back(entry.path());
+            }
+        }
+    }
+    return found;
+}
+
+// msiexec ACTION MSI /qn: silently, as a deployment tool runs it; its exit status.
+int msiexec(WineSession& wine, const std::string& action, const fs::path& msi) {
+    return wine.start("msiexec", {action, msi.string(), "/qn"})->finish(180s);
+}
+
+bool registeredAsInstalled(WineSession& wine, const std::string& productCode) {
+    return wine.reg({"query", cUNINSTALL_KEY + productCode});
+}
+
+void expectNothingLeftBehind(WineSession& wine, const std::string& productCode) {
+    EXPECT_FALSE(fs::exists(installFolder())) << installFolder();
+    EXPECT_TRUE(startMenuEntries().empty()) << startMenuEntries().front();
+    EXPECT_FALSE(registeredAsInstalled(wine, productCode)) << "uninstall entry left";
+}
+
+#define ASSERT_PACKAGES_BUILT()                                             \
+    ASSERT_TRUE(fs::exists(package(".msi")) && fs::exists(package(".zip"))) \
+        << "no " << package(".msi") << " or .zip: ./run windows builds them"
+
+TEST(WindowsZip, HoldsTheProgramsReadmeAndLicencesInOneFolderUnder25MB) {
+    ASSERT_PACKAGES_BUILT();
+    EXPECT_LT(fs::file_size(package(".zip")), cZIP_LIMIT);
+    const std::set<std::string> files = zipFiles();
+    std::vector<std::string> expected = {"pelion-update.exe", "README.md",
+                                         "licences/pelion-update.txt"};
+    if (windowProgramBuilt()) {
+        expected.insert(expected.end(), {"pelion-update-gui.exe", "Qt6Widgets.dll",
+                                         "platforms/qwindows.dll", "licences/qt.txt"});
+    }
+    for (const std::string& file : expected) {
+        EXPECT_TRUE(files.contains(file)) << file << " missing";
+    }
+    EXPECT_FALSE(files.contains("pelion-window-probe.exe")) << "a test program is shipped";
+}
+
+// Each program and DLL of the installed folder imports only DLLs of the folder or of Windows,
+// and each DLL of the folder is imported by one of them or is a Qt plugin (which Qt loads from
+// its plugin folder): the package holds what the programs need and nothing more.
+void expectExactlyTheDllsNeeded(const fs::path& folder) {
+    std::set<std::string> shipped, imported;
+    for (const std::string& file : filesUnder(folder)) {
+        if (file.ends_with(".dll") && file.find('/') == std::string::npos) {
+            shipped.insert(test::lowerCase(file));
+        }
+    }
+    for (const std::string& file : filesUnder(folder)) {
+        if (!file.ends_with(".exe") && !file.ends_with(".dll")) {
+            continue;
+        }
+        const auto dlls = test::importedDlls(folder / file);
+        EXPECT_FALSE(dlls.empty()) << "no import table read from " << file;
+        for (const std::string& dll : dlls) {
+            EXPECT_TRUE(test::comesWithWindows(dll) || shipped.contains(dll))
+                << file << " imports " << dll << ", which is neither installed nor of Windows";
+        }
+        imported.insert(dlls.begin(), dlls.end());
+    }
+    for (const std::string& dll : shipped) {
+        EXPECT_TRUE(imported.contains(dll)) << dll << " is shipped but nothing imports it";
+    }
+}
+
+// xdotool on the desktop's display; its output.
+std::string xdotool(test::WindowsDesktop& desktop, const std::vector<std::string>& args) {
+    std::vector<std::string> command = {"/bin/sh", "-c", "exec xdotool \"$@\"", "sh"};
+    command.insert(command.end(), args.begin(), args.end());
+    ChildProcess run(command, {{"DISPLAY", desktop.display()}});
+    run.finish(60s);
+    return run.out();
+}
+
+// The X window that shows this caption, once there is one; empty when none came within a
+// minute. Looked for from X: the program's window is on the screen, not only in Windows' list.
+std::string shownWindow(test::WindowsDesktop& desktop, const std::string& caption) {
+    std::string found = xdotool(desktop, {"search", "--sync", "--onlyvisible", "--limit", "1",
+                                          "--name", "^" + caption + "$"});
+    if (const auto end = found.find('\n'); end != std::string::npos) {
+        found.erase(end);
+    }
+    return found;
+}
+
+// Wine mirrors a Start-menu entry into the Linux desktop's menus (XDG_DATA_HOME,
+// XDG_CONFIG_HOME) and leaves it there after the uninstall; the tests keep those in the build.
+void keepDesktopMenusInTheBuild() {
+    const fs::path menus = fs::path(PELION_WINE_INSTALL_WORK) / "desktop-menus";
+    setenv("XDG_DATA_HOME", (menus / "data").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (menus / "config").c_str(), 1);
+}
+
+// One install serves every check of the installed programs; the window program starts once.
+TEST(WindowsInstaller, InstallsForAllUsersRunsBothProgramsAndUninstallsWithoutTrace) {
+    ASSERT_PACKAGES_BUILT();
+    const std::string code = productCode(package(".msi"));
+    keepDesktopMenusInTheBuild();
+    test::WindowsDesktop desktop;
+    WineSession& wine = desktop.wine();
+
+    ASSERT_EQ(msiexec(wine, "/i", package(".msi")), 0);
+    EXPECT_EQ(filesUnder(installFolder()), zipFiles()) << "the MSI and the zip differ";
+    EXPECT_TRUE(registeredAsInstalled(wine, code)) << "no uninstall entry";
+    EXPECT_EQ(startMenuEntries().size(), windowProgramBuilt() ? 1U : 0U);
+    expectExactlyTheDllsNeeded(installFolder());
+
+    sim::LoggerConfig config;
+    config.appVersion = 0x0601;  // image 11 fits
+    sim::SimulatedLogger logger(config);
+    wine.mapComPort(cLOGGER_PORT, logger.portPath());
+    auto update = wine.start((installFolder() / "pelion-update.exe").string(),
+                             {"--port", cLOGGER_PORT, "--yes"});
+    EXPECT_EQ(update->finish(), 0) << update->err();
+    EXPECT_NE(update->out().find(" -> Update PelionB V6.02 succesfully completed."),
+              std::string::npos)
+        << update->out();
+    EXPECT_TRUE(logger.flashEquals(test::imageLines(11)));
+
+    if (windowProgramBuilt()) {
+        auto program = wine.start((installFolder() / "pelion-update-gui.exe").string(), {});
+        const std::string window = shownWindow(desktop, cPRODUCT);
+        EXPECT_FALSE(window.empty()) << "no main window; the program wrote: " << program->err();
+        if (!window.empty()) {
+            // Alt+F4 closes the window, and the program ends of its own accord.
+            xdotool(desktop, {"windowactivate", "--sync", window, "key", "alt+F4"});
+            EXPECT_EQ(program->finish(60s), 0) << program->err();
+        }
+    }
+
+    ASSERT_EQ(msiexec(wine, "/x", package(".msi")), 0);
+    expectNothingLeftBehind(wine, code);
+}
+
+// The MSI of a later version, made from the same programs by the packaging script.
+fs::path laterPackage(const fs::path& folder) {
+    outputOf({PELION_WINDOWS_PACKAGING, fs::path(PELION_WIN32_PROGRAM).parent_path(), folder,
+              "2099.12.31"});
+    return folder / "pelion-update-2099.12.31-windows-x64.msi";
+}
+
+TEST(WindowsInstaller, LaterVersionReplacesTheInstalledOneAndAnEarlierOneIsRefused) {
+    ASSERT_PACKAGES_BUILT();
+    const fs::path later = laterPackage(fs::path(PELION_WINE_INSTALL_WORK) / "later");
+    const std::string code = productCode(package(".msi"));
+    const std::string laterCode = productCode(later);
+    keepDesktopMenusInTheBuild();
+    WineSession wine;
+
+    ASSERT_EQ(msiexec(wine, "/i", package(".msi")), 0);
+    ASSERT_EQ(msiexec(wine, "/i", later), 0);
+    EXPECT_FALSE(registeredAsInstalled(wine, code)) << "the earlier version is still listed";
+    EXPECT_TRUE(registeredAsInstalled(wine, laterCode));
+    EXPECT_TRUE(fs::exists(installFolder() / "pelion-update.exe"));
+    EXPECT_EQ(startMenuEntries().size(), windowProgramBuilt() ? 1U : 0U);
+
+    EXPECT_EQ(msiexec(wine, "/i", package(".msi")), cINSTALL_FAILURE);
+    EXPECT_TRUE(registeredAsInstalled(wine, laterCode));
+
+    ASSERT_EQ(msiexec(wine, "/x", later), 0);
+    expectNothingLeftBehind(wine, laterCode);
+}
+
+}  // namespace
+}  // namespace pelion
