@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 
 #include "tests/support/bare_terminal.h"
@@ -19,6 +20,10 @@ extern char** environ;
 namespace pelion::test {
 
 namespace {
+
+// How long the output of an ended child is still read: a process it started may hold its pipes
+// open long after it has ended (a Wine program's server does).
+constexpr auto cAFTER_END = std::chrono::seconds{5};
 
 std::vector<std::string> mergedEnvironment(const std::map<std::string, std::string>& env) {
     std::map<std::string, std::string> all;
@@ -162,13 +167,23 @@ bool ChildProcess::waitForOutput(const std::string& text, std::chrono::seconds t
 
 int ChildProcess::finish(std::chrono::seconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
+    std::optional<std::chrono::steady_clock::time_point> readUntil;
+    int status = 0;
     while (pump(std::chrono::milliseconds{1000})) {
-        if (std::chrono::steady_clock::now() > end) {
+        const auto now = std::chrono::steady_clock::now();
+        if (!readUntil && waitpid(pid_, &status, WNOHANG) == pid_) {
+            readUntil = now + cAFTER_END;
+        }
+        if (readUntil && now > *readUntil) {
+            break;
+        }
+        if (!readUntil && now > end) {
             kill(pid_, SIGKILL);  // a child that hangs fails the test instead of the suite
         }
     }
-    int status = 0;
-    waitpid(pid_, &status, 0);
+    if (!readUntil) {
+        waitpid(pid_, &status, 0);
+    }
     pid_ = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
