@@ -34,15 +34,15 @@ std::optional<NativeWindow> parseWindow(const std::string& line) {
 
 WindowsDesktop::WindowsDesktop() : wine_(desktop_.display()) {}
 
-std::unique_ptr<ChildProcess> WindowsDesktop::probe(const std::vector<std::string>& args) {
+WindowsDesktop::ProbeRun WindowsDesktop::probe(const std::vector<std::string>& args) {
     auto probe = wine_.start(PELION_WIN32_WINDOW_PROBE, args);
-    probe->finish(30s);
-    return probe;
+    const int status = probe->finish(30s);
+    return {status, probe->out()};
 }
 
 std::vector<NativeWindow> WindowsDesktop::windows() {
     std::vector<NativeWindow> found;
-    std::istringstream lines(probe({"windows"})->out());
+    std::istringstream lines(probe({"windows"}).out);
     for (std::string line; std::getline(lines, line);) {
         if (auto window = parseWindow(line)) {
             found.push_back(*window);
@@ -53,10 +53,16 @@ std::vector<NativeWindow> WindowsDesktop::windows() {
 
 std::optional<NativeWindow> WindowsDesktop::waitForWindow(const std::string& caption,
                                                           std::chrono::seconds timeout) {
+    return waitForWindow([&](const NativeWindow& window) { return window.caption == caption; },
+                         timeout);
+}
+
+std::optional<NativeWindow> WindowsDesktop::waitForWindow(
+    const std::function<bool(const NativeWindow&)>& wanted, std::chrono::seconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     do {
         for (const NativeWindow& window : windows()) {
-            if (window.caption == caption) {
+            if (wanted(window)) {
                 return window;
             }
         }
@@ -106,9 +112,9 @@ std::string WindowsDesktop::copyText(const NativeWindow& window, int x, int y) {
     key("ctrl+c");
     const auto end = std::chrono::steady_clock::now() + 5s;
     do {
-        auto read = probe({"clipboard"});
-        if (!read->out().empty()) {
-            return read->out();
+        const ProbeRun read = probe({"clipboard"});
+        if (!read.out.empty()) {
+            return read.out;
         }
         std::this_thread::sleep_for(cPOLL);
     } while (std::chrono::steady_clock::now() < end);
@@ -116,8 +122,7 @@ std::string WindowsDesktop::copyText(const NativeWindow& window, int x, int y) {
 }
 
 bool WindowsDesktop::sendPortArrival(const NativeWindow& window, const std::string& comName) {
-    auto send = probe({"port-arrival", window.handle, comName});
-    return send->finish() == 0;
+    return probe({"port-arrival", window.handle, comName}).status == 0;
 }
 
 }  // namespace pelion::test

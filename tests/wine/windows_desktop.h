@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,6 +41,9 @@ public:
     // time ran out.
     std::optional<NativeWindow> waitForWindow(const std::string& caption,
                                               std::chrono::seconds timeout);
+    // The first visible top-level window that `wanted` accepts, once there is one.
+    std::optional<NativeWindow> waitForWindow(
+        const std::function<bool(const NativeWindow&)>& wanted, std::chrono::seconds timeout);
     // True once no window has this caption.
     bool waitUntilGone(const std::string& caption, std::chrono::seconds timeout);
 
@@ -55,7 +59,11 @@ public:
     bool sendPortArrival(const NativeWindow& window, const std::string& comName);
 
 private:
-    std::unique_ptr<ChildProcess> probe(const std::vector<std::string>& args);
+    struct ProbeRun {
+        int status = 0;
+        std::string out;
+    };
+    ProbeRun probe(const std::vector<std::string>& args);
     void xdotool(const std::vector<std::string>& args);
 
     DesktopSession desktop_;
