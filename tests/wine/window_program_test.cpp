@@ -64,6 +64,11 @@ constexpr Point cOK_BUTTON_FROM_BOTTOM_LEFT{46, 22};
 // A confirmation question: its text beside the icon; a click there leaves Yes the default.
 constexpr Point cQUESTION_TEXT{120, 25};
 
+// A drop-down list is a pop-up window of its own, without a frame.
+bool isDropDownList(const NativeWindow& window) {
+    return window.hasStyle(WS_POPUP) && !window.hasStyle(WS_CAPTION);
+}
+
 fs::path windowsBuild() {
     return fs::path(PELION_WIN32_GUI_PROGRAM).parent_path();
 }
@@ -197,13 +202,11 @@ TEST_F(WindowProgram, PortBoxOffersTheDeviceMapsPortAndOneThatArrives) {
 
     listPort("\\Device\\VCP1", "COM34");
     ASSERT_TRUE(desktop_.sendPortArrival(main, "COM34"));
-    // A drop-down list is a frameless pop-up window of its own.
-    const auto list = desktop_.waitForWindow(
-        [](const NativeWindow& w) { return w.hasStyle(WS_POPUP) && !w.hasStyle(WS_CAPTION); },
-        cWINDOW_WAIT);
-    ASSERT_TRUE(list) << "the port list did not drop down";
+    ASSERT_TRUE(desktop_.waitForWindow(isDropDownList, cWINDOW_WAIT))
+        << "the port list did not drop down";
     desktop_.key("End");
     desktop_.key("Return");
+    ASSERT_TRUE(desktop_.waitUntilGone(isDropDownList, cWINDOW_WAIT));
     EXPECT_EQ(copyText(main, cPORT_FIELD), "COM34");
     closeAndExpectEnd(main);
 }

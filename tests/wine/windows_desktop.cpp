@@ -12,6 +12,8 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto cPOLL = 200ms;
+// How long a copied text may take to reach the clipboard on a loaded machine.
+constexpr auto cCOPY_WAIT = 30s;
 
 std::optional<NativeWindow> parseWindow(const std::string& line) {
     std::istringstream fields(line);
@@ -28,6 +30,11 @@ std::optional<NativeWindow> parseWindow(const std::string& line) {
     window.style = std::stoul(style, nullptr, 16);
     window.exStyle = std::stoul(exStyle, nullptr, 16);
     return window;
+}
+
+bool samePlace(const NativeWindow& a, const NativeWindow& b) {
+    return a.handle == b.handle && a.left == b.left && a.top == b.top && a.right == b.right &&
+           a.bottom == b.bottom;
 }
 
 }  // namespace
@@ -57,14 +64,21 @@ std::optional<NativeWindow> WindowsDesktop::waitForWindow(const std::string& cap
                          timeout);
 }
 
-std::optional<NativeWindow> WindowsDesktop::waitForWindow(
-    const std::function<bool(const NativeWindow&)>& wanted, std::chrono::seconds timeout) {
+// A window that was just shown may still be placed by the window manager; it is taken once two
+// successive looks find it at the same place, so that clicks land where they aim.
+std::optional<NativeWindow> WindowsDesktop::waitForWindow(const WindowTest& wanted,
+                                                          std::chrono::seconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
+    std::optional<NativeWindow> seen;
     do {
-        for (const NativeWindow& window : windows()) {
-            if (wanted(window)) {
-                return window;
-            }
+        const auto shown = windows();
+        const auto found = std::ranges::find_if(shown, wanted);
+        if (found == shown.end()) {
+            seen.reset();
+        } else if (seen && samePlace(*seen, *found)) {
+            return *found;
+        } else {
+            seen = *found;
         }
         std::this_thread::sleep_for(cPOLL);
     } while (std::chrono::steady_clock::now() < end);
@@ -72,10 +86,14 @@ std::optional<NativeWindow> WindowsDesktop::waitForWindow(
 }
 
 bool WindowsDesktop::waitUntilGone(const std::string& caption, std::chrono::seconds timeout) {
+    return waitUntilGone([&](const NativeWindow& window) { return window.caption == caption; },
+                         timeout);
+}
+
+bool WindowsDesktop::waitUntilGone(const WindowTest& unwanted, std::chrono::seconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     do {
-        const auto shown = windows();
-        if (std::ranges::none_of(shown, [&](const auto& w) { return w.caption == caption; })) {
+        if (std::ranges::none_of(windows(), unwanted)) {
             return true;
         }
         std::this_thread::sleep_for(cPOLL);
@@ -94,8 +112,10 @@ void WindowsDesktop::xdotool(const std::vector<std::string>& args) {
 }
 
 void WindowsDesktop::click(const NativeWindow& window, int x, int y) {
-    xdotool({"mousemove", "--sync", std::to_string(window.left + x), std::to_string(window.top + y),
-             "click", "1"});
+    // The server takes the test's pointer motion and button in their order; xdotool's --sync
+    // would wait for a motion that never comes when the pointer already stands there.
+    xdotool({"mousemove", std::to_string(window.left + x), std::to_string(window.top + y), "click",
+             "1"});
     // Wine hands the click to the program's message queue on its own time.
     std::this_thread::sleep_for(cPOLL);
 }
@@ -110,7 +130,7 @@ std::string WindowsDesktop::copyText(const NativeWindow& window, int x, int y) {
     click(window, x, y);
     key("ctrl+a");
     key("ctrl+c");
-    const auto end = std::chrono::steady_clock::now() + 5s;
+    const auto end = std::chrono::steady_clock::now() + cCOPY_WAIT;
     do {
         const ProbeRun read = probe({"clipboard"});
         if (!read.out.empty()) {
