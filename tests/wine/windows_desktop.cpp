@@ -39,7 +39,14 @@ bool samePlace(const NativeWindow& a, const NativeWindow& b) {
 
 }  // namespace
 
-WindowsDesktop::WindowsDesktop() : wine_(desktop_.display()) {}
+// The first program that looks at the desktop makes Wine start the desktop's own process, which
+// inherits that program's output and holds it open for the rest of the session. A first look
+// with nothing to inherit keeps it away from the pipes of the probe and of the program.
+WindowsDesktop::WindowsDesktop() : wine_(desktop_.display()) {
+    if (wine_.runQuietly(PELION_WIN32_WINDOW_PROBE, {"windows"}) != 0) {
+        throw std::runtime_error("pelion-window-probe did not run on " + desktop_.display());
+    }
+}
 
 WindowsDesktop::ProbeRun WindowsDesktop::probe(const std::vector<std::string>& args) {
     auto probe = wine_.start(PELION_WIN32_WINDOW_PROBE, args);
