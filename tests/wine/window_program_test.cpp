@@ -1,5 +1,6 @@
 // pelion-update-gui.exe, the Windows window program, under Wine on an Xvfb screen with openbox,
-// driven by mouse and keys as a user drives it. Frames are judged from the windows' Win32
+// driven by mouse and keys as a user drives it, against the simulated logger on a
+// pseudo-terminal that Wine maps as a COM port. Frames are judged from the windows' Win32
 // styles (openbox draws the same three title-bar boxes on every window); texts are copied out
 // of the windows through the clipboard.
 #include <gtest/gtest.h>
@@ -8,6 +9,9 @@
 #include <iostream>
 #include <set>
 
+#include "sim/flash_model.h"
+#include "sim/simulated_logger.h"
+#include "tests/support/image_lines.h"
 #include "tests/wine/pe_imports.h"
 #include "tests/wine/windows_desktop.h"
 
@@ -18,25 +22,52 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::NativeWindow;
 
+constexpr const char* cLOGGER_PORT = "COM33";
 constexpr const char* cGATE_KEY = "HKCU\\Software\\Tessaly\\Orvo";
+constexpr const char* cSERIAL_DEVICE_MAP = "HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM";
 constexpr const char* cMAIN_CAPTION = "Pelion Firmware Update";
+constexpr const char* cMESSAGE_CAPTION = "Information";
 constexpr auto cWINDOW_WAIT = 60s;
+// A whole update at 9600 baud on a loaded machine, inside the 300 s that ./run gives a test.
+constexpr auto cRUN_WAIT = 180s;
 
 // Window styles, as the Windows headers define them.
+constexpr unsigned long WS_POPUP = 0x80000000;
 constexpr unsigned long WS_CAPTION = 0x00C00000;
 constexpr unsigned long WS_SYSMENU = 0x00080000;
 constexpr unsigned long WS_THICKFRAME = 0x00040000;
 constexpr unsigned long WS_MINIMIZEBOX = 0x00020000;
 constexpr unsigned long WS_MAXIMIZEBOX = 0x00010000;
 
+// The logger of the demo: application 6.01 on platform 24, print 49, BL3 3.0; image 11 fits.
+sim::LoggerConfig loggerOf601() {
+    sim::LoggerConfig config;
+    config.appVersion = 0x0601;
+    return config;
+}
+
 // Where the main window's controls lie in its client area: the menu bar (about 22 pixels under
 // Wine's fonts) above the control panel. Each point aims at the middle of its control, so a menu
-// bar up to 14 pixels higher or lower still hits it.
+// bar up to 10 pixels higher or lower still hits it.
 constexpr int cMENU_BAR_HEIGHT = 22;
 struct Point {
     int x, y;
 };
+constexpr Point cPORT_FIELD{180, cMENU_BAR_HEIGHT + 26};
+constexpr Point cUPDATE_BUTTON{67, cMENU_BAR_HEIGHT + 92};
+constexpr Point cREAD_INFO_ONLY{150, cMENU_BAR_HEIGHT + 92};
 constexpr Point cCLOSE_BUTTON{323, cMENU_BAR_HEIGHT + 92};
+
+// The message window: its text above a bar 45 pixels high whose left end is the OK button.
+constexpr Point cMESSAGE_TEXT{100, 15};
+constexpr Point cOK_BUTTON_FROM_BOTTOM_LEFT{46, 22};
+// A confirmation question: its text beside the icon; a click there leaves Yes the default.
+constexpr Point cQUESTION_TEXT{120, 25};
+
+// A drop-down list is a pop-up window of its own, without a frame.
+bool isDropDownList(const NativeWindow& window) {
+    return window.hasStyle(WS_POPUP) && !window.hasStyle(WS_CAPTION);
+}
 
 fs::path windowsBuild() {
     return fs::path(PELION_WIN32_GUI_PROGRAM).parent_path();
@@ -80,7 +111,23 @@ TEST(WindowProgramFiles, ImportOnlyDllsBesideThemOrOfWindows) {
 
 class WindowProgram : public testing::Test {
 protected:
+    // Normal mode unless a test grants internal mode; the key lasts in the prefix.
     WindowProgram() { desktop_.wine().reg({"delete", cGATE_KEY, "/f"}); }
+
+    // The logger's pseudo-terminal becomes COM33, listed in the serial device map as the
+    // driver of a USB adapter lists it.
+    void attach(const sim::SimulatedLogger& logger) {
+        desktop_.wine().mapComPort(cLOGGER_PORT, logger.portPath());
+        listPort("\\Device\\VCP0", cLOGGER_PORT);
+    }
+    void listPort(const std::string& device, const std::string& comName) {
+        ASSERT_TRUE(desktop_.wine().reg(
+            {"add", cSERIAL_DEVICE_MAP, "/v", device, "/t", "REG_SZ", "/d", comName, "/f"}));
+    }
+    void grantInternalMode() {
+        ASSERT_TRUE(desktop_.wine().reg(
+            {"add", cGATE_KEY, "/v", "intern", "/t", "REG_DWORD", "/d", "6021", "/f"}));
+    }
 
     // Starts the program and waits for its main window; reports how long that took.
     NativeWindow startProgram() {
@@ -100,11 +147,32 @@ protected:
     void click(const NativeWindow& window, Point point) {
         desktop_.click(window, point.x, point.y);
     }
+    std::string copyText(const NativeWindow& window, Point point) {
+        return desktop_.copyText(window, point.x, point.y);
+    }
+
+    // Waits for the message window, copies its text and closes it with OK; the text.
+    std::string verdict(std::chrono::seconds timeout) {
+        const auto message = desktop_.waitForWindow(cMESSAGE_CAPTION, timeout);
+        if (!message) {
+            ADD_FAILURE() << "no message window";
+            return {};
+        }
+        EXPECT_TRUE(message->hasStyle(WS_CAPTION));
+        EXPECT_FALSE(message->hasStyle(WS_SYSMENU)) << "the message window has title-bar buttons";
+        const std::string text = copyText(*message, cMESSAGE_TEXT);
+        click(*message, {cOK_BUTTON_FROM_BOTTOM_LEFT.x,
+                         message->bottom - message->top - cOK_BUTTON_FROM_BOTTOM_LEFT.y});
+        EXPECT_TRUE(desktop_.waitUntilGone(cMESSAGE_CAPTION, cWINDOW_WAIT))
+            << "OK did not close the message window";
+        return text;
+    }
 
     // Close, and the program ends of its own accord.
     void closeAndExpectEnd(const NativeWindow& main) {
         click(main, cCLOSE_BUTTON);
         EXPECT_EQ(program_->finish(cWINDOW_WAIT), 0) << program_->err();
+        EXPECT_TRUE(desktop_.waitUntilGone(cMAIN_CAPTION, cWINDOW_WAIT));
     }
 
     test::WindowsDesktop desktop_;
@@ -120,7 +188,70 @@ TEST_F(WindowProgram, StartsWithItsCaptionAndAFixedFrameAndCloseEndsIt) {
     EXPECT_FALSE(main.hasStyle(WS_THICKFRAME));
     EXPECT_FALSE(desktop_.waitForWindow("Report", 2s)) << "report window shown in normal mode";
     closeAndExpectEnd(main);
-    EXPECT_TRUE(desktop_.waitUntilGone(cMAIN_CAPTION, cWINDOW_WAIT));
+}
+
+// The port box offers the first virtual COM port of the serial device map (Wine's own COM9 on
+// \Device\Serial7 is no logger port). A port that arrives while the window is open and idle
+// drops the list down with it; the user picks it there.
+TEST_F(WindowProgram, PortBoxOffersTheDeviceMapsPortAndOneThatArrives) {
+    SKIP_WITHOUT_WINDOW_PROGRAM();
+    listPort("\\Device\\Serial7", "COM9");
+    listPort("\\Device\\VCP0", cLOGGER_PORT);
+    const NativeWindow main = startProgram();
+    EXPECT_EQ(copyText(main, cPORT_FIELD), cLOGGER_PORT);
+
+    listPort("\\Device\\VCP1", "COM34");
+    ASSERT_TRUE(desktop_.sendPortArrival(main, "COM34"));
+    ASSERT_TRUE(desktop_.waitForWindow(isDropDownList, cWINDOW_WAIT))
+        << "the port list did not drop down";
+    desktop_.key("End");
+    desktop_.key("Return");
+    ASSERT_TRUE(desktop_.waitUntilGone(isDropDownList, cWINDOW_WAIT));
+    EXPECT_EQ(copyText(main, cPORT_FIELD), "COM34");
+    closeAndExpectEnd(main);
+}
+
+// Update asks the normal mode's question; Yes runs the whole update, the vector table last.
+TEST_F(WindowProgram, UpdateAndConfirmProgramTheLoggerAndTheVerdictIsShown) {
+    SKIP_WITHOUT_WINDOW_PROGRAM();
+    sim::SimulatedLogger logger(loggerOf601());
+    attach(logger);
+    const NativeWindow main = startProgram();
+    click(main, cUPDATE_BUTTON);
+    const auto confirm = desktop_.waitForWindow("Confirm", cWINDOW_WAIT);
+    ASSERT_TRUE(confirm) << "no confirmation question";
+    // A message box on Windows copies its caption, text and buttons.
+    const std::string question = copyText(*confirm, cQUESTION_TEXT);
+    EXPECT_NE(question.find("Do you save your measurements ?"), std::string::npos) << question;
+    desktop_.key("Return");  // Yes is the default button
+    EXPECT_TRUE(desktop_.waitUntilGone("Confirm", cWINDOW_WAIT));
+
+    EXPECT_EQ(verdict(cRUN_WAIT), "Update PelionB V6.02 succesfully completed.");
+    EXPECT_TRUE(logger.flashEquals(test::imageLines(11)));
+    ASSERT_FALSE(logger.writeOrder().empty());
+    EXPECT_EQ(logger.writeOrder().back(), sim::cVECTOR_TABLE_ADDRESS) << "vector table last";
+    closeAndExpectEnd(main);
+}
+
+// The registry grants internal mode: the report window stands below the main window from the
+// start, with minimise and maximise but no close, and "Read info only" stops after the image
+// choice, without a question and without programming the logger.
+TEST_F(WindowProgram, InternalModeShowsTheReportAndReadsInfoOnlyAndCloseEndsIt) {
+    SKIP_WITHOUT_WINDOW_PROGRAM();
+    grantInternalMode();
+    sim::SimulatedLogger logger(loggerOf601());
+    attach(logger);
+    const NativeWindow main = startProgram();
+    const auto report = desktop_.waitForWindow("Report", cWINDOW_WAIT);
+    ASSERT_TRUE(report) << "no report window in internal mode";
+    EXPECT_TRUE(report->hasStyle(WS_CAPTION | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+
+    click(main, cREAD_INFO_ONLY);
+    click(main, cUPDATE_BUTTON);
+    EXPECT_EQ(verdict(cWINDOW_WAIT), "Only read update info!");
+    EXPECT_FALSE(logger.received().empty()) << "the logger was not asked";
+    EXPECT_TRUE(logger.writeOrder().empty()) << "the logger was programmed";
+    closeAndExpectEnd(main);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,12 +37,17 @@ public:
     const std::string& display() const { return desktop_.display(); }
 
     std::vector<NativeWindow> windows();
-    // The first visible top-level window with this caption, once there is one; none when the
-    // time ran out.
+    // The first visible top-level window with this caption, once there is one and the window
+    // manager has placed it; none when the time ran out.
     std::optional<NativeWindow> waitForWindow(const std::string& caption,
                                               std::chrono::seconds timeout);
-    // True once no window has this caption.
+    // The first visible top-level window that `wanted` accepts, once there is one.
+    using WindowTest = std::function<bool(const NativeWindow&)>;
+    std::optional<NativeWindow> waitForWindow(const WindowTest& wanted,
+                                              std::chrono::seconds timeout);
+    // True once no window has this caption, or none is one that `unwanted` accepts.
     bool waitUntilGone(const std::string& caption, std::chrono::seconds timeout);
+    bool waitUntilGone(const WindowTest& unwanted, std::chrono::seconds timeout);
 
     // A left click at a point of the window's client area.
     void click(const NativeWindow& window, int x, int y);
@@ -55,7 +61,11 @@ public:
     bool sendPortArrival(const NativeWindow& window, const std::string& comName);
 
 private:
-    std::unique_ptr<ChildProcess> probe(const std::vector<std::string>& args);
+    struct ProbeRun {
+        int status = 0;
+        std::string out;
+    };
+    ProbeRun probe(const std::vector<std::string>& args);
     void xdotool(const std::vector<std::string>& args);
 
     DesktopSession desktop_;

@@ -112,6 +112,12 @@ std::unique_ptr<ChildProcess> WineSession::start(const std::string& program,
     return std::make_unique<ChildProcess>(throughShell(cRUN, command), env_);
 }
 
+int WineSession::runQuietly(const std::string& program, const std::vector<std::string>& args) {
+    std::vector<std::string> command = {"wine", program};
+    command.insert(command.end(), args.begin(), args.end());
+    return runQuietly(command);
+}
+
 int WineSession::runQuietly(const std::vector<std::string>& args) {
     return ChildProcess(throughShell(cRUN_QUIETLY, args), env_).finish();
 }

@@ -39,6 +39,8 @@ public:
     // Any Windows program, by its Unix path.
     std::unique_ptr<ChildProcess> start(const std::string& program,
                                         const std::vector<std::string>& args);
+    // Any Windows program run to its end, its output thrown away; its exit status.
+    int runQuietly(const std::string& program, const std::vector<std::string>& args);
 
 private:
     // The link in dosdevices, named in lower case as Wine names them ("com33").
