@@ -166,6 +166,9 @@ bool ChildProcess::waitForOutput(const std::string& text, std::chrono::seconds t
 }
 
 int ChildProcess::finish(std::chrono::seconds timeout) {
+    if (pid_ <= 0) {
+        throw std::logic_error("the child has been finished already");  // waitpid would take any
+    }
     const auto end = std::chrono::steady_clock::now() + timeout;
     std::optional<std::chrono::steady_clock::time_point> readUntil;
     int status = 0;
