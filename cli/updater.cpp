@@ -141,6 +141,13 @@ int runUpdate(const Arguments& a, const std::string& port) {
     }
     catchInterrupt();
     control.StartRun(tCMD0);
+    runToOutcome(loop, control, view);
+    return exitStatus(*view.outcome());
+}
+
+}  // namespace
+
+void runToOutcome(EventLoop& loop, RunControl& control, const ConsoleView& view) {
     loop.run({
         .notification = [&](std::size_t,
                             const Notification& n) { control.handleNotification(n.code, n.value); },
@@ -148,10 +155,7 @@ int runUpdate(const Arguments& a, const std::string& port) {
         .finished = [&] { return view.outcome().has_value(); },
     });
     awaitWorkers([&] { control.cancel(); });
-    return exitStatus(*view.outcome());
 }
-
-}  // namespace
 
 void awaitWorkers(const std::function<void()>& cancelAll) {
     if (!TCommThread::waitForWorkers(cWORKER_END_WAIT)) {

@@ -38,13 +38,7 @@ RunEnd updateOnce(const std::string& port, std::FILE* report) {
     RunControl control(view, loop.targetOf(0));
     control.PrepareRun();
     control.StartRun(tCMD0);
-    loop.run({
-        .notification = [&](std::size_t,
-                            const Notification& n) { control.handleNotification(n.code, n.value); },
-        .interrupt = [&] { control.cancel(); },
-        .finished = [&] { return view.outcome().has_value(); },
-    });
-    cli::awaitWorkers([&] { control.cancel(); });
+    cli::runToOutcome(loop, control, view);
     return {*view.outcome(), view.result()};
 }
 
