@@ -5,9 +5,7 @@
 #include <signal.h>
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -15,6 +13,7 @@
 #include "sim/flash_model.h"
 #include "sim/simulated_logger.h"
 #include "tests/support/image_lines.h"
+#include "tests/wine/pe_imports.h"
 #include "tests/wine/wine_session.h"
 
 namespace pelion {
@@ -50,11 +49,6 @@ std::vector<std::string> reportTexts(const std::string& out) {
     return texts;
 }
 
-std::string lowerCase(std::string text) {
-    std::ranges::transform(text, text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
-}
-
 // The logger of the demo: application 6.01 on platform 24, print 49, BL3 3.0; image 11 fits.
 sim::LoggerConfig loggerOf601() {
     sim::LoggerConfig config;
@@ -65,23 +59,10 @@ sim::LoggerConfig loggerOf601() {
 // Every DLL the program imports comes with Windows: the C++ runtime and the thread library are
 // linked in, so the one .exe runs on a PC where nothing else was installed.
 TEST(WindowsProgramFile, ImportsOnlyDllsThatComeWithWindows) {
-    ChildProcess objdump(
-        {"/bin/sh", "-c", "exec x86_64-w64-mingw32-objdump -p \"$0\"", PELION_WIN32_PROGRAM}, {});
-    ASSERT_EQ(objdump.finish(), 0) << objdump.err();
-
-    const std::set<std::string> windowsOwn = {"kernel32.dll", "advapi32.dll", "msvcrt.dll",
-                                              "user32.dll"};
-    const std::regex dllName(R"(\s*DLL Name: (\S+))");
-    std::set<std::string> imported;
-    for (const std::string& line : linesOf(objdump.out())) {
-        std::smatch match;
-        if (std::regex_match(line, match, dllName)) {
-            imported.insert(lowerCase(match[1]));
-        }
-    }
+    const std::set<std::string> imported = test::importedDlls(PELION_WIN32_PROGRAM);
     EXPECT_TRUE(imported.contains("kernel32.dll")) << "no import table read";
     for (const std::string& dll : imported) {
-        EXPECT_TRUE(windowsOwn.contains(dll)) << dll << " does not come with Windows";
+        EXPECT_TRUE(test::comesWithWindows(dll)) << dll << " does not come with Windows";
     }
 }
 
