@@ -27,6 +27,8 @@ constexpr const char* cPRODUCT = "Pelion Firmware Update";  // also the main win
 constexpr const char* cUNINSTALL_KEY =
     "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr const char* cLOGGER_PORT = "COM33";
+// Pixels from the main window's client edges to a point where no control lies.
+constexpr int cBARE_CORNER = 4;
 constexpr std::uintmax_t cZIP_LIMIT = 25 * 1024 * 1024;
 // ERROR_INSTALL_FAILURE (1603) as a Unix exit status, which keeps its low byte.
 constexpr int cINSTALL_FAILURE = 1603 % 256;
@@ -166,26 +168,6 @@ void expectExactlyTheDllsNeeded(const fs::path& folder) {
     }
 }
 
-// xdotool on the desktop's display; its output.
-std::string xdotool(test::WindowsDesktop& desktop, const std::vector<std::string>& args) {
-    std::vector<std::string> command = {"/bin/sh", "-c", "exec xdotool \"$@\"", "sh"};
-    command.insert(command.end(), args.begin(), args.end());
-    ChildProcess run(command, {{"DISPLAY", desktop.display()}});
-    run.finish(60s);
-    return run.out();
-}
-
-// The X window that shows this caption, once there is one; empty when none came within a
-// minute. Looked for from X: the program's window is on the screen, not only in Windows' list.
-std::string shownWindow(test::WindowsDesktop& desktop, const std::string& caption) {
-    std::string found = xdotool(desktop, {"search", "--sync", "--onlyvisible", "--limit", "1",
-                                          "--name", "^" + caption + "$"});
-    if (const auto end = found.find('\n'); end != std::string::npos) {
-        found.erase(end);
-    }
-    return found;
-}
-
 // Wine mirrors a Start-menu entry into the Linux desktop's menus (XDG_DATA_HOME,
 // XDG_CONFIG_HOME) and leaves it there after the uninstall; the tests keep those in the build.
 void keepDesktopMenusInTheBuild() {
@@ -222,11 +204,13 @@ TEST(WindowsInstaller, InstallsForAllUsersRunsBothProgramsAndUninstallsWithoutTr
 
     if (windowProgramBuilt()) {
         auto program = wine.start((installFolder() / "pelion-update-gui.exe").string(), {});
-        const std::string window = shownWindow(desktop, cPRODUCT);
-        EXPECT_FALSE(window.empty()) << "no main window; the program wrote: " << program->err();
-        if (!window.empty()) {
-            // Alt+F4 closes the window, and the program ends of its own accord.
-            xdotool(desktop, {"windowactivate", "--sync", window, "key", "alt+F4"});
+        const auto window = desktop.waitForWindow(cPRODUCT, 60s);
+        EXPECT_TRUE(window) << "no main window; the program wrote: " << program->err();
+        if (window) {
+            // A click on the window's bare bottom-left corner gives it the keys; Alt+F4 closes
+            // it, and the program ends of its own accord.
+            desktop.click(*window, cBARE_CORNER, window->bottom - window->top - cBARE_CORNER);
+            desktop.key("alt+F4");
             EXPECT_EQ(program->finish(60s), 0) << program->err();
         }
     }
