@@ -55,7 +55,8 @@ shoot() {
 
 # start_program [ARG...]: the window program, with its main window up; sets `main`.
 start_program() {
-    wine "$PROGRAM" "$@" >"$work/program.log" 2>&1 &
+    # In a subshell of its own, whose report of the program killed by end_program goes nowhere.
+    (wine "$PROGRAM" "$@" >"$work/program.log" 2>&1 || true) 2>/dev/null &
     program=$!
     main=$(wait_for "$MAIN_CAPTION") ||
         { echo "screenshots_windows.sh: no main window" >&2; cat "$work/program.log" >&2; exit 1; }
@@ -65,7 +66,7 @@ start_program() {
 end_program() {
     wineserver -k
     wineserver -w
-    { wait "$program" || true; } 2>/dev/null
+    wait "$program"
 }
 
 start_program
