@@ -14,6 +14,7 @@
 #include "sim/simulated_logger.h"
 #include "tests/cli/child_process.h"
 #include "tests/support/bare_terminal.h"
+#include "tests/support/image_11_logger.h"
 #include "tests/support/image_lines.h"
 #include "tests/support/text_lines.h"
 
@@ -26,13 +27,6 @@ using test::ChildProcess;
 using test::imageLines;
 using test::linesOf;
 using test::occurrences;
-
-// The logger of the demo: application 6.01 on platform 24, print 49, BL3 3.0; image 11 fits.
-sim::LoggerConfig loggerOf601() {
-    sim::LoggerConfig config;
-    config.appVersion = 0x0601;
-    return config;
-}
 
 class PelionUpdate : public testing::Test {
 protected:
@@ -77,7 +71,7 @@ private:
 };
 
 TEST_F(PelionUpdate, UpdatesTheLoggerToImage11) {
-    sim::SimulatedLogger logger(loggerOf601());
+    sim::SimulatedLogger logger(test::loggerOfImage11());
     EXPECT_EQ(run({"--port", logger.portPath(), "--yes"}), 0) << err();
     EXPECT_TRUE(logger.flashEquals(imageLines(11)));
     EXPECT_TRUE(logger.vectorTableWritten());
@@ -96,7 +90,7 @@ TEST_F(PelionUpdate, UpdatesTheLoggerToImage11) {
 
 TEST_F(PelionUpdate, ReadInfoOnlyStopsAfterTheImageChoice) {
     grantInternalMode();
-    sim::SimulatedLogger logger(loggerOf601());
+    sim::SimulatedLogger logger(test::loggerOfImage11());
     EXPECT_EQ(run({"--read-info-only", "--port", logger.portPath()}), 70) << err();
     EXPECT_TRUE(lastLine().ends_with(" -> Only read update info!")) << lastLine();
     EXPECT_TRUE(logger.writeOrder().empty());
@@ -121,7 +115,7 @@ TEST_P(Refused, StopsWithUsageStatusAndNoByteOnTheWire) {
     if (c.internal) {
         grantInternalMode();
     }
-    sim::SimulatedLogger logger(loggerOf601());
+    sim::SimulatedLogger logger(test::loggerOfImage11());
     std::vector<std::string> args = c.args;
     args.insert(args.end(), {"--port", logger.portPath()});
     EXPECT_EQ(run(args), 2);
@@ -159,7 +153,7 @@ TEST_F(PelionUpdate, FirmwareFileThatFailsToLoadSendsNothing) {
     grantInternalMode();
     const std::string file =
         writeFile("bad.txt", "bootloader=3\nbootloader version=0\nClass=26113\nversionH=6\n");
-    sim::SimulatedLogger logger(loggerOf601());
+    sim::SimulatedLogger logger(test::loggerOfImage11());
     EXPECT_EQ(run({"--file", file, "--port", logger.portPath(), "f:+"}), 2);
     EXPECT_NE(err().find("line 3"), std::string::npos) << err();
     EXPECT_EQ(out(), "");
@@ -178,7 +172,7 @@ TEST_F(PelionUpdate, FirmwareFileOfShortRecordsIsRefusedBeforeAnythingIsSent) {
             ":10000000000000000000000000000000000000" + std::string(n % 2 ? "01EF" : "00F0") + "\n";
     }
     const std::string file = writeFile("short.txt", text + ":00000001FF\n");
-    sim::SimulatedLogger logger(loggerOf601());
+    sim::SimulatedLogger logger(test::loggerOfImage11());
     EXPECT_EQ(run({"--file", file, "--port", logger.portPath(), "f:+"}), 2) << out();
     EXPECT_NE(err().find("line 9: a record of type 00 with 16 data bytes"), std::string::npos)
         << err();
@@ -187,7 +181,7 @@ TEST_F(PelionUpdate, FirmwareFileOfShortRecordsIsRefusedBeforeAnythingIsSent) {
 }
 
 TEST_F(PelionUpdate, CtrlCDuringProgrammingCancels) {
-    sim::LoggerConfig config = loggerOf601();
+    sim::LoggerConfig config = test::loggerOfImage11();
     config.paced = true;  // programming takes long enough to be interrupted
     sim::SimulatedLogger logger(config);
     tool_ = start({"--port", logger.portPath(), "--yes"});
@@ -199,7 +193,7 @@ TEST_F(PelionUpdate, CtrlCDuringProgrammingCancels) {
 }
 
 TEST_F(PelionUpdate, StopsAfterMaxRepeats) {
-    sim::SimulatedLogger logger(loggerOf601());
+    sim::SimulatedLogger logger(test::loggerOfImage11());
     logger.muteNextExchanges(1000);
     EXPECT_EQ(run({"--port", logger.portPath(), "--yes", "--max-repeats", "1"}), 30) << err();
     const std::string repeat = " -> Repeat update because communication error!\n";
@@ -236,7 +230,7 @@ TEST_F(PelionUpdate, UnlimitedRepeatsGoOnUntilCtrlC) {
 
 // The default bound leaves room for the repeats a healthy update may need.
 TEST_F(PelionUpdate, DefaultRepeatsLeaveRoomForAFewRepeats) {
-    sim::SimulatedLogger logger(loggerOf601());
+    sim::SimulatedLogger logger(test::loggerOfImage11());
     logger.muteNextExchanges(15);  // the identity queries of three runs
     EXPECT_EQ(run({"--port", logger.portPath(), "--yes"}), 0) << err();
     EXPECT_EQ(occurrences(out(), cREPEAT_LINE), 3u) << out();
@@ -246,7 +240,7 @@ TEST_F(PelionUpdate, DefaultRepeatsLeaveRoomForAFewRepeats) {
 // A wrong echo restarts the run; --max-repeats bounds those restarts too.
 TEST_F(PelionUpdate, MaxRepeatsBoundsTheRepeatsAfterAProgrammingError) {
     {
-        sim::SimulatedLogger logger(loggerOf601());
+        sim::SimulatedLogger logger(test::loggerOfImage11());
         logger.wrongEchoAtDataLine(3);
         EXPECT_EQ(run({"--port", logger.portPath(), "--yes", "--max-repeats", "0"}), 44) << err();
         EXPECT_TRUE(
@@ -255,7 +249,7 @@ TEST_F(PelionUpdate, MaxRepeatsBoundsTheRepeatsAfterAProgrammingError) {
         EXPECT_EQ(out().find("Repeat because programming error!"), std::string::npos);
         EXPECT_FALSE(logger.vectorTableWritten());
     }
-    sim::SimulatedLogger logger(loggerOf601());
+    sim::SimulatedLogger logger(test::loggerOfImage11());
     logger.wrongEchoAtDataLine(3);
     EXPECT_EQ(run({"--port", logger.portPath(), "--yes", "--max-repeats", "1"}), 0) << err();
     EXPECT_NE(out().find(" -> Repeat because programming error!\n"), std::string::npos);

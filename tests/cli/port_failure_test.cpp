@@ -14,6 +14,7 @@
 #include "sim/simulated_logger.h"
 #include "tests/cli/child_process.h"
 #include "tests/support/bare_terminal.h"
+#include "tests/support/image_11_logger.h"
 
 namespace pelion {
 namespace {
@@ -120,8 +121,7 @@ TEST_F(PortFailure, PortWithoutPermissionTellsHowToJoinDialout) {
 }
 
 TEST_F(PortFailure, LoggerGoneDuringTheRunSaysTheDeviceWentAway) {
-    sim::LoggerConfig config;
-    config.appVersion = 0x0601;
+    sim::LoggerConfig config = test::loggerOfImage11();
     config.paced = true;  // programming takes long enough to pull the cable
     auto logger = std::make_unique<sim::SimulatedLogger>(config);
     tool_ = start({"--port", logger->portPath(), "--yes"});

@@ -20,6 +20,7 @@
 #include "tests/cli/child_process.h"
 #include "tests/desktop/x_probe.h"
 #include "tests/gui/gui_fixture.h"
+#include "tests/support/image_11_logger.h"
 
 namespace pelion::test {
 namespace {
@@ -29,13 +30,6 @@ constexpr std::chrono::minutes cWHOLE_RUN{5};
 
 xcb_window_t id(const QWidget& window) {
     return static_cast<xcb_window_t>(window.winId());
-}
-
-// A logger in its application 6.01 on platform 24, print 49, with BL3 3.0: image 11 fits it.
-sim::LoggerConfig loggerOfImage11() {
-    sim::LoggerConfig config;
-    config.appVersion = 0x0601;
-    return config;
 }
 
 // Counts the close requests that reach a window.
@@ -121,7 +115,7 @@ protected:
 };
 
 TEST_F(DesktopTest, MainAndReportWindowsAtStartDuringARunAndAfterTheVerdict) {
-    sim::SimulatedLogger logger(loggerOfImage11());
+    sim::SimulatedLogger logger(test::loggerOfImage11());
     GuiWindows& w = start(Mode::internal, {"f:+"});
     w.frmMain.setPortField(QString::fromStdString(logger.portPath()));
     ASSERT_TRUE(framed(w.frmMain));

@@ -13,6 +13,7 @@
 #include "link/serial_port.h"
 #include "sim/simulated_logger.h"
 #include "tests/gui/gui_fixture.h"
+#include "tests/support/image_11_logger.h"
 #include "tests/support/image_lines.h"
 #include "ui/ui_notification_target.h"
 
@@ -24,14 +25,6 @@ constexpr const char* cCANCELLED = "Process cancelled!";
 constexpr const char* cREPEAT = "Repeat update because communication error!";
 // A whole image takes tens of seconds, more under the sanitizers.
 constexpr std::chrono::minutes cWHOLE_RUN{5};
-
-// A logger in its application 6.01 on platform 24, print 49, with BL3 3.0 and a valid
-// update-ID block: image 11 fits it.
-sim::LoggerConfig loggerOfImage11() {
-    sim::LoggerConfig config;
-    config.appVersion = 0x0601;
-    return config;
-}
 
 bool showsRunning(const TfrmMain& main) {
     return !main.btnProg->isEnabled() && main.btnClose->isHidden() && main.btnCancel->isVisible() &&
@@ -57,7 +50,7 @@ protected:
 };
 
 TEST_F(RunTest, WholeUpdateFromTheUpdateButtonToTheVerdict) {
-    sim::SimulatedLogger logger(loggerOfImage11());
+    sim::SimulatedLogger logger(test::loggerOfImage11());
     GuiWindows& w = startAt(logger, Mode::normal);
     QSet<QString> titles;
     QSet<QString> captions;
@@ -94,7 +87,7 @@ TEST_F(RunTest, WholeUpdateFromTheUpdateButtonToTheVerdict) {
 }
 
 TEST_F(RunTest, CancelEndsTheRunAndTheWindowIsIdleAgain) {
-    sim::SimulatedLogger logger(loggerOfImage11());
+    sim::SimulatedLogger logger(test::loggerOfImage11());
     logger.muteNextExchanges(1000);
     GuiWindows& w = startAt(logger, Mode::internal, {"f:+"});
 
@@ -125,7 +118,7 @@ TEST_F(RunTest, CancelEndsTheRunAndTheWindowIsIdleAgain) {
 // Cancel pressed while the window waits to repeat: the repeat starts and ends at its first
 // frame with the cancel verdict.
 TEST_F(RunTest, RepeatCarriesACancelRequestOver) {
-    sim::SimulatedLogger logger(loggerOfImage11());
+    sim::SimulatedLogger logger(test::loggerOfImage11());
     logger.muteNextExchanges(1000);
     GuiWindows& w = startAt(logger, Mode::internal);
 
@@ -157,7 +150,7 @@ TEST_F(RunTest, RepeatCarriesACancelRequestOver) {
 
 // A worker that cannot be started ends the run in words, and the window takes input again.
 TEST_F(RunTest, WorkerThatCannotBeStartedEndsAsAFatalAbortAndTheWindowIsIdle) {
-    sim::SimulatedLogger logger(loggerOfImage11());
+    sim::SimulatedLogger logger(test::loggerOfImage11());
     GuiWindows& w = startAt(logger, Mode::internal);
     WorkerClass = [](RunContextPtr, TCmd, std::string) -> std::unique_ptr<TCommThread> {
         throw std::bad_alloc();
@@ -174,7 +167,7 @@ TEST_F(RunTest, WorkerThatCannotBeStartedEndsAsAFatalAbortAndTheWindowIsIdle) {
 }
 
 TEST_F(RunTest, CloseDuringARunAsksAndEndsOnlyOnYes) {
-    sim::SimulatedLogger logger(loggerOfImage11());
+    sim::SimulatedLogger logger(test::loggerOfImage11());
     logger.muteNextExchanges(1000);
     GuiWindows& w = startAt(logger, Mode::internal);
     w.frmMain.btnProg->click();

@@ -11,6 +11,7 @@
 
 #include "sim/flash_model.h"
 #include "sim/simulated_logger.h"
+#include "tests/support/image_11_logger.h"
 #include "tests/support/image_lines.h"
 #include "tests/wine/pe_imports.h"
 #include "tests/wine/windows_desktop.h"
@@ -38,13 +39,6 @@ constexpr unsigned long WS_SYSMENU = 0x00080000;
 constexpr unsigned long WS_THICKFRAME = 0x00040000;
 constexpr unsigned long WS_MINIMIZEBOX = 0x00020000;
 constexpr unsigned long WS_MAXIMIZEBOX = 0x00010000;
-
-// The logger of the demo: application 6.01 on platform 24, print 49, BL3 3.0; image 11 fits.
-sim::LoggerConfig loggerOf601() {
-    sim::LoggerConfig config;
-    config.appVersion = 0x0601;
-    return config;
-}
 
 // Where the main window's controls lie in its client area: the menu bar (about 22 pixels under
 // Wine's fonts) above the control panel. Each point aims at the middle of its control, so a menu
@@ -214,7 +208,7 @@ TEST_F(WindowProgram, PortBoxOffersTheDeviceMapsPortAndOneThatArrives) {
 // Update asks the normal mode's question; Yes runs the whole update, the vector table last.
 TEST_F(WindowProgram, UpdateAndConfirmProgramTheLoggerAndTheVerdictIsShown) {
     SKIP_WITHOUT_WINDOW_PROGRAM();
-    sim::SimulatedLogger logger(loggerOf601());
+    sim::SimulatedLogger logger(test::loggerOfImage11());
     attach(logger);
     const NativeWindow main = startProgram();
     click(main, cUPDATE_BUTTON);
@@ -239,7 +233,7 @@ TEST_F(WindowProgram, UpdateAndConfirmProgramTheLoggerAndTheVerdictIsShown) {
 TEST_F(WindowProgram, InternalModeShowsTheReportAndReadsInfoOnlyAndCloseEndsIt) {
     SKIP_WITHOUT_WINDOW_PROGRAM();
     grantInternalMode();
-    sim::SimulatedLogger logger(loggerOf601());
+    sim::SimulatedLogger logger(test::loggerOfImage11());
     attach(logger);
     const NativeWindow main = startProgram();
     const auto report = desktop_.waitForWindow("Report", cWINDOW_WAIT);

@@ -12,6 +12,7 @@
 #include "link/serial_port.h"
 #include "sim/flash_model.h"
 #include "sim/simulated_logger.h"
+#include "tests/support/image_11_logger.h"
 #include "tests/support/image_lines.h"
 #include "tests/wine/pe_imports.h"
 #include "tests/wine/wine_session.h"
@@ -47,13 +48,6 @@ std::vector<std::string> reportTexts(const std::string& out) {
         texts.push_back(arrow == std::string::npos ? line : line.substr(arrow + 4));
     }
     return texts;
-}
-
-// The logger of the demo: application 6.01 on platform 24, print 49, BL3 3.0; image 11 fits.
-sim::LoggerConfig loggerOf601() {
-    sim::LoggerConfig config;
-    config.appVersion = 0x0601;
-    return config;
 }
 
 // Every DLL the program imports comes with Windows: the C++ runtime and the thread library are
@@ -97,7 +91,7 @@ protected:
 // The port driver of a pseudo-terminal has no modem lines and refuses to raise DTR as not
 // supported; the update goes through all the same.
 TEST_F(WindowsProgram, UpdatesTheLoggerToImage11WithTheReportOfTheLinuxBuild) {
-    sim::SimulatedLogger logger(loggerOf601());
+    sim::SimulatedLogger logger(test::loggerOfImage11());
     attach(logger);
     EXPECT_EQ(run({"--port", cLOGGER_PORT, "--yes"}), 0) << err();
     EXPECT_TRUE(logger.flashEquals(test::imageLines(11)));
@@ -105,7 +99,7 @@ TEST_F(WindowsProgram, UpdatesTheLoggerToImage11WithTheReportOfTheLinuxBuild) {
     EXPECT_EQ(logger.writeOrder().back(), sim::cVECTOR_TABLE_ADDRESS) << "vector table last";
 
     // The Linux build on a logger of its own, in normal mode whatever this machine's settings.
-    sim::SimulatedLogger linuxLogger(loggerOf601());
+    sim::SimulatedLogger linuxLogger(test::loggerOfImage11());
     ChildProcess linuxRun(
         {test::buildProgram("pelion-update"), "--port", linuxLogger.portPath(), "--yes"},
         {{"XDG_CONFIG_HOME", "/nonexistent"}});
@@ -133,7 +127,7 @@ TEST_F(WindowsProgram, ComPortThatDoesNotExistEndsWith10) {
 }
 
 TEST_F(WindowsProgram, PortHeldByAnotherProgramIsRefusedAndNothingIsSent) {
-    sim::SimulatedLogger logger(loggerOf601());
+    sim::SimulatedLogger logger(test::loggerOfImage11());
     attach(logger);
     const ComPort held = openComPort(logger.portPath(), 9600);
     ASSERT_NE(held, cINVALID_PORT);
@@ -166,7 +160,7 @@ TEST_P(InternalModeGate, DecidesOverReadInfoOnly) {
         ASSERT_TRUE(wine_.reg(
             {"add", cGATE_KEY, "/v", "intern", "/t", "REG_DWORD", "/d", *c.intern, "/f"}));
     }
-    sim::SimulatedLogger logger(loggerOf601());
+    sim::SimulatedLogger logger(test::loggerOfImage11());
     attach(logger);
     const int status = run({"--read-info-only", "--port", cLOGGER_PORT});
     if (c.granted) {
@@ -201,7 +195,7 @@ TEST_F(WindowsProgram, ListsOnlyTheVirtualComPortsOfTheSerialDeviceMap) {
 
 // Wine turns the terminal's interrupt signal into the console's CTRL_C_EVENT.
 TEST_F(WindowsProgram, CtrlCDuringProgrammingCancels) {
-    sim::LoggerConfig config = loggerOf601();
+    sim::LoggerConfig config = test::loggerOfImage11();
     config.paced = true;  // programming takes long enough to be interrupted
     sim::SimulatedLogger logger(config);
     attach(logger);

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "sim/simulated_logger.h"
+#include "tests/support/image_11_logger.h"
 #include "tests/support/image_lines.h"
 #include "tests/wine/pe_imports.h"
 #include "tests/wine/windows_desktop.h"
@@ -190,9 +191,7 @@ TEST(WindowsInstaller, InstallsForAllUsersRunsBothProgramsAndUninstallsWithoutTr
     EXPECT_EQ(startMenuEntries().size(), windowProgramBuilt() ? 1U : 0U);
     expectExactlyTheDllsNeeded(installFolder());
 
-    sim::LoggerConfig config;
-    config.appVersion = 0x0601;  // image 11 fits
-    sim::SimulatedLogger logger(config);
+    sim::SimulatedLogger logger(test::loggerOfImage11());
     wine.mapComPort(cLOGGER_PORT, logger.portPath());
     auto update = wine.start((installFolder() / "pelion-update.exe").string(),
                              {"--port", cLOGGER_PORT, "--yes"});
