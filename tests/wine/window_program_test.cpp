@@ -107,6 +107,7 @@ class WindowProgram : public testing::Test {
 protected:
     // Normal mode unless a test grants internal mode; the key lasts in the prefix.
     WindowProgram() { desktop_.wine().reg({"delete", cGATE_KEY, "/f"}); }
+    void SetUp() override { SKIP_WITHOUT_WINDOW_PROGRAM(); }
 
     // The logger's pseudo-terminal becomes COM33, listed in the serial device map as the
     // driver of a USB adapter lists it.
