@@ -67,7 +67,7 @@ TfrmMain::TfrmMain(const std::vector<std::string>& args)
       OpenDialog1(new QFileDialog(this)),
       target_(std::make_shared<UiNotificationTarget>(this)),
       runControl_(*this, target_),
-      portWatch_(PortWatch::create()),
+      portWatch_(PortWatch::create(this)),
       taskbar_(TaskbarProgress::create(this)) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
