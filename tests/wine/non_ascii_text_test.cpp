@@ -1,4 +1,4 @@
-// pelion-update.exe under Wine in a German locale, whose ANSI code page is 1252, as on the
+// The Windows programs under Wine in a German locale, whose ANSI code page is 1252, as on the
 // technicians' PCs: a path with letters beyond ASCII reaches the file reader intact, and the
 // system's own texts keep their letters on their way into the report and the JSON events.
 #include <gtest/gtest.h>
@@ -92,6 +92,19 @@ TEST_F(GermanWindows, SystemTextKeepsItsLettersInJson) {
         << explained;
     EXPECT_NE(program_->err().find("(Ung\xC3\xBCltiger Name)"), std::string::npos)
         << program_->err();
+}
+
+// The manifest makes UTF-8 the ANSI code page of the programs only from Windows 10 (1903) on;
+// without it, as on older Windows, arguments and system texts must still come as UTF-8.
+TEST_F(GermanWindows, ArgumentsAndSystemTextsAreUtf8WithoutTheManifest) {
+    auto arguments =
+        wine_.start(PELION_WIN32_PROBE, {"arguments", "C:\\users\\J\xC3\xBCrgen\\a b.txt"});
+    ASSERT_EQ(arguments->finish(), 0) << arguments->err();
+    EXPECT_EQ(arguments->out(), "C:\\users\\J\xC3\xBCrgen\\a b.txt\r\n");
+
+    auto text = wine_.start(PELION_WIN32_PROBE, {"text", "123"});  // ERROR_INVALID_NAME
+    ASSERT_EQ(text->finish(), 0) << text->err();
+    EXPECT_EQ(text->out(), "Ung\xC3\xBCltiger Name\r\n");
 }
 
 }  // namespace

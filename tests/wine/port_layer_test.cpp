@@ -111,7 +111,7 @@ TEST(PortLayer, SettingsInForceKeepWindowsRules) {
     test::WineSession wine;
     sim::SimulatedLogger logger(test::loggerOfImage11());
     wine.mapComPort(cLOGGER_PORT, logger.portPath());
-    auto probe = wine.start(PELION_WIN32_PORT_PROBE, {"settings", cLOGGER_PORT});
+    auto probe = wine.start(PELION_WIN32_PROBE, {"settings", cLOGGER_PORT});
     ASSERT_EQ(probe->finish(), 0) << probe->out() << probe->err();
     const Settings settings = fieldsOf(probe->out());
     for (const Rule& rule : cRULES) {
@@ -149,7 +149,7 @@ TEST(PortLayer, FailedReadOrWriteIsExplainedPerErrorCode) {
     for (const FailureCase& c : cFAILURES) {
         args.push_back(std::to_string(c.code));
     }
-    auto probe = wine.start(PELION_WIN32_PORT_PROBE, args);
+    auto probe = wine.start(PELION_WIN32_PROBE, args);
     ASSERT_EQ(probe->finish(), 0) << probe->err();
     std::map<int, std::string> words;
     std::istringstream in(probe->out());

@@ -1,23 +1,30 @@
-// pelion-port-probe: what the Windows port layer hands to Windows, read back from Windows, and
+// pelion-win32-probe: what the Windows port layer hands to Windows, read back from Windows, and
 // what it makes of Windows' error codes.
 //
-//   pelion-port-probe settings COMn     opens COMn as the programs do and prints the line
+//   pelion-win32-probe settings COMn     opens COMn as the programs do and prints the line
 //                                        settings, time-outs and queue sizes in force then,
 //                                        one "name=value" a line
-//   pelion-port-probe failures CODE...  one line per error code of a failed read or write:
+//   pelion-win32-probe failures CODE...  one line per error code of a failed read or write:
 //                                        the code, a tab and the words the user reads then
-//   pelion-port-probe text CODE         the system's text for the error code
+//   pelion-win32-probe text CODE         the system's text for the error code
+//   pelion-win32-probe arguments ARG...  the arguments as the programs take them, one a line
+//   pelion-win32-probe manifest EXE      the manifest of a program, found where Windows looks
+//                                        for it when it starts the program (resource 1 of
+//                                        type 24, RT_MANIFEST)
 //
 // Output is UTF-8.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/port_failure_text.h"
+#include "cli/startup.h"
 #include "link/line_settings_win32.h"
 #include "link/port_error.h"
 #include "link/serial_port.h"
+#include "link/utf16_win32.h"
 
 namespace {
 
@@ -107,6 +114,30 @@ int printFailures(int count, char** codes) {
     return 0;
 }
 
+int printArguments(int argc, char** argv) {
+    const std::vector<std::string> arguments = cli::programArguments(argc, argv);
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        std::printf("%s\n", arguments[i].c_str());
+    }
+    return 0;
+}
+
+int printManifest(const std::string& program) {
+    const HMODULE module =
+        LoadLibraryExW(fromUtf8(program).c_str(), nullptr,
+                       LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    const HRSRC resource =
+        module ? FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)) : nullptr;
+    const HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
+    if (loaded == nullptr) {
+        std::fprintf(stderr, "no manifest in %s: error %lu\n", program.c_str(), GetLastError());
+        return 1;
+    }
+    std::fwrite(LockResource(loaded), 1, SizeofResource(module, resource), stdout);
+    FreeLibrary(module);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -121,6 +152,14 @@ int main(int argc, char** argv) {
         std::printf("%s\n", osErrorText(std::stoi(argv[2])).c_str());
         return 0;
     }
-    std::fprintf(stderr, "usage: pelion-port-probe settings COMn | failures CODE... | text CODE\n");
+    if (command == "arguments") {
+        return printArguments(argc, argv);
+    }
+    if (command == "manifest" && argc == 3) {
+        return printManifest(argv[2]);
+    }
+    std::fprintf(stderr,
+                 "usage: pelion-win32-probe settings COMn | failures CODE... | text CODE | "
+                 "arguments ARG... | manifest EXE\n");
     return 2;
 }
