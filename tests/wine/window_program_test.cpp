@@ -5,6 +5,7 @@
 // of the windows through the clipboard.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <set>
@@ -246,6 +247,30 @@ TEST_F(WindowProgram, InternalModeShowsTheReportAndReadsInfoOnlyAndCloseEndsIt) 
     EXPECT_EQ(verdict(cWINDOW_WAIT), "Only read update info!");
     EXPECT_FALSE(logger.received().empty()) << "the logger was not asked";
     EXPECT_TRUE(logger.writeOrder().empty()) << "the logger was programmed";
+    closeAndExpectEnd(main);
+}
+
+// Windows sends a device change to every top-level window of the program (main, report, message,
+// the open list); only the main window's copy refills the port list, so that one arrival drops
+// the list down once instead of closing and reopening it once per window. The message is sent
+// and handled before the probe returns: a refill would have dropped the list down by then.
+TEST_F(WindowProgram, PortArrivalAtTheReportWindowLeavesThePortListAlone) {
+    SKIP_WITHOUT_WINDOW_PROGRAM();
+    grantInternalMode();
+    listPort("\\Device\\VCP0", cLOGGER_PORT);
+    const NativeWindow main = startProgram();
+    const auto report = desktop_.waitForWindow("Report", cWINDOW_WAIT);
+    ASSERT_TRUE(report) << "no report window in internal mode";
+
+    listPort("\\Device\\VCP1", "COM34");
+    ASSERT_TRUE(desktop_.sendPortArrival(*report, "COM34"));
+    EXPECT_FALSE(std::ranges::any_of(desktop_.windows(), isDropDownList))
+        << "the report window's copy refilled the port list";
+    ASSERT_TRUE(desktop_.sendPortArrival(main, "COM34"));
+    EXPECT_TRUE(desktop_.waitForWindow(isDropDownList, cWINDOW_WAIT))
+        << "the main window's copy did not refill the port list";
+    desktop_.key("Escape");
+    ASSERT_TRUE(desktop_.waitUntilGone(isDropDownList, cWINDOW_WAIT));
     closeAndExpectEnd(main);
 }
 
