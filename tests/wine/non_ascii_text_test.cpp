@@ -3,7 +3,6 @@
 // system's own texts keep their letters on their way into the report and the JSON events.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -25,15 +24,22 @@ constexpr const char* cLOGGER_PORT = "COM35";
 constexpr const char* cGATE_KEY = "HKCU\\Software\\Tessaly\\Orvo";
 constexpr const char* cIMAGE_11 = "uFW_Pelion_V6_02_PF24_PR49_BL3_0.txt";
 
-// The German locale, compiled into a folder of the test's own (LOCPATH), so that the machine
-// needs none installed; the sources come with Debian's "locales".
+// The German locale, compiled into a folder of the tests' own (LOCPATH), so that the machine
+// needs none installed; the sources come with Debian's "locales". It is compiled beside its
+// place and then moved there, so that an interrupted run leaves no half of one behind.
 fs::path germanLocales() {
     const fs::path folder = fs::temp_directory_path() / "pelion-wine-locales";
-    if (!fs::exists(folder / "de_DE.UTF-8" / "LC_CTYPE")) {
+    const fs::path locale = folder / "de_DE.UTF-8";
+    if (!fs::exists(locale)) {
+        const fs::path partial = folder / "de_DE.UTF-8.partial";
+        fs::remove_all(partial);
         fs::create_directories(folder);
-        const std::string command =
-            "localedef -i de_DE -f UTF-8 '" + (folder / "de_DE.UTF-8").string() + "' 2>&1";
-        std::system(command.c_str());
+        test::ChildProcess localedef(
+            {"/bin/sh", "-c", "exec localedef -i de_DE -f UTF-8 \"$0\"", partial.string()}, {});
+        localedef.finish();  // 1 for warnings about the sources, with the locale made all the same
+        if (fs::exists(partial / "LC_MESSAGES")) {
+            fs::rename(partial, locale);
+        }
     }
     return folder;
 }
@@ -42,7 +48,7 @@ class GermanWindows : public testing::Test {
 protected:
     GermanWindows() {
         const fs::path locales = germanLocales();
-        EXPECT_TRUE(fs::exists(locales / "de_DE.UTF-8" / "LC_CTYPE"))
+        EXPECT_TRUE(fs::exists(locales / "de_DE.UTF-8" / "LC_MESSAGES"))
             << "localedef made no German locale";
         wine_.setEnvironment("LOCPATH", locales.string());
         wine_.setEnvironment("LC_ALL", "de_DE.UTF-8");
