@@ -13,6 +13,7 @@
 #include "sim/simulated_logger.h"
 #include "tests/support/image_11_logger.h"
 #include "tests/support/image_lines.h"
+#include "tests/wine/german_locale.h"
 #include "tests/wine/wine_session.h"
 
 namespace pelion {
@@ -24,36 +25,9 @@ constexpr const char* cLOGGER_PORT = "COM35";
 constexpr const char* cGATE_KEY = "HKCU\\Software\\Tessaly\\Orvo";
 constexpr const char* cIMAGE_11 = "uFW_Pelion_V6_02_PF24_PR49_BL3_0.txt";
 
-// The German locale, compiled into a folder of the tests' own (LOCPATH), so that the machine
-// needs none installed; the sources come with Debian's "locales". It is compiled beside its
-// place and then moved there, so that an interrupted run leaves no half of one behind.
-fs::path germanLocales() {
-    const fs::path folder = fs::temp_directory_path() / "pelion-wine-locales";
-    const fs::path locale = folder / "de_DE.UTF-8";
-    if (!fs::exists(locale)) {
-        const fs::path partial = folder / "de_DE.UTF-8.partial";
-        fs::remove_all(partial);
-        fs::create_directories(folder);
-        test::ChildProcess localedef(
-            {"/bin/sh", "-c", "exec localedef -i de_DE -f UTF-8 \"$0\"", partial.string()}, {});
-        localedef.finish();  // 1 for warnings about the sources, with the locale made all the same
-        if (fs::exists(partial / "LC_MESSAGES")) {
-            fs::rename(partial, locale);
-        }
-    }
-    return folder;
-}
-
 class GermanWindows : public testing::Test {
 protected:
-    GermanWindows() {
-        const fs::path locales = germanLocales();
-        EXPECT_TRUE(fs::exists(locales / "de_DE.UTF-8" / "LC_MESSAGES"))
-            << "localedef made no German locale";
-        wine_.setEnvironment("LOCPATH", locales.string());
-        wine_.setEnvironment("LC_ALL", "de_DE.UTF-8");
-        wine_.setEnvironment("LANG", "de_DE.UTF-8");
-    }
+    GermanWindows() { test::useGermanLocale(wine_); }
 
     int run(const std::vector<std::string>& args) {
         program_ = wine_.startProgram(args);

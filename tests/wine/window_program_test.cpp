@@ -14,6 +14,7 @@
 #include "sim/simulated_logger.h"
 #include "tests/support/image_11_logger.h"
 #include "tests/support/image_lines.h"
+#include "tests/wine/german_locale.h"
 #include "tests/wine/pe_imports.h"
 #include "tests/wine/windows_desktop.h"
 
@@ -56,6 +57,8 @@ constexpr Point cCLOSE_BUTTON{323, cMENU_BAR_HEIGHT + 92};
 // The message window: its text above a bar 45 pixels high whose left end is the OK button.
 constexpr Point cMESSAGE_TEXT{100, 15};
 constexpr Point cOK_BUTTON_FROM_BOTTOM_LEFT{46, 22};
+// The report window: its text fills it.
+constexpr Point cREPORT_TEXT{100, 30};
 // A confirmation question: its text beside the icon; a click there leaves Yes the default.
 constexpr Point cQUESTION_TEXT{120, 25};
 
@@ -271,6 +274,25 @@ TEST_F(WindowProgram, PortArrivalAtTheReportWindowLeavesThePortListAlone) {
         << "the main window's copy did not refill the port list";
     desktop_.key("Escape");
     ASSERT_TRUE(desktop_.waitUntilGone(isDropDownList, cWINDOW_WAIT));
+    closeAndExpectEnd(main);
+}
+
+// A German Windows (ANSI code page 1252): the system's reason for a port that does not open, in
+// German, keeps its umlaut in the report ("Ungültiger Name" for a name no device can have).
+TEST_F(WindowProgram, SystemTextKeepsItsLettersInTheReport) {
+    SKIP_WITHOUT_WINDOW_PROGRAM();
+    test::useGermanLocale(desktop_.wine());
+    grantInternalMode();
+    listPort("\\Device\\VCP0", "COM<1>");
+    const NativeWindow main = startProgram();
+    const auto report = desktop_.waitForWindow("Report", cWINDOW_WAIT);
+    ASSERT_TRUE(report) << "no report window in internal mode";
+
+    click(main, cREAD_INFO_ONLY);
+    click(main, cUPDATE_BUTTON);
+    EXPECT_EQ(verdict(cWINDOW_WAIT), "Aborted because serial port \"COM<1>\" is not ready!");
+    const std::string text = copyText(*report, cREPORT_TEXT);
+    EXPECT_NE(text.find("No such device (Ung\xC3\xBCltiger Name)"), std::string::npos) << text;
     closeAndExpectEnd(main);
 }
 
