@@ -43,7 +43,9 @@ void ConsoleView::showResult(const std::string& sMsg) {
     }
 }
 
+// The window shows the explanation as a report line; it is reported with the verdict here.
 void ConsoleView::explainPortFailure(const std::string& sText) {
+    reported_.push_back(sText);
     if (progress_) {
         progress_->hide();
     }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -62,7 +63,7 @@ int listPorts(bool forScripts) {
 }
 
 int showFileVersion(const std::string& path) {
-    std::ifstream file(path);
+    std::ifstream file(std::filesystem::path(std::u8string(path.begin(), path.end())));
     if (!file) {
         return fail(cEXIT_USAGE, "cannot open the firmware file " + path);
     }

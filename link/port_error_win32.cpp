@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "link/port_error.h"
+#include "link/utf16_win32.h"
 
 namespace pelion {
 
@@ -20,13 +21,23 @@ constexpr ErrorMeaning<DWORD> cOPEN_MEANINGS[] = {
     {ERROR_INVALID_NAME, PortFailure::noSuchDevice},
 };
 
-// A USB serial adapter pulled out during a run fails its handle's calls with one of these.
+// ERROR_NO_SUCH_DEVICE of Windows' own headers; mingw-w64's lack it.
+constexpr DWORD cERROR_NO_SUCH_DEVICE = 433;
+
+// A USB serial adapter pulled out during a run fails its handle's calls with one of these; which
+// one depends on the adapter's driver (the last five are what the common drivers answer once the
+// device has gone: "access denied" there means the handle is dead, not a missing right).
 constexpr ErrorMeaning<DWORD> cIO_MEANINGS[] = {
     {ERROR_BAD_COMMAND, PortFailure::deviceGone},
     {ERROR_DEVICE_REMOVED, PortFailure::deviceGone},
     {ERROR_GEN_FAILURE, PortFailure::deviceGone},
     {ERROR_OPERATION_ABORTED, PortFailure::deviceGone},
     {ERROR_INVALID_HANDLE, PortFailure::deviceGone},
+    {ERROR_ACCESS_DENIED, PortFailure::deviceGone},
+    {ERROR_FILE_NOT_FOUND, PortFailure::deviceGone},
+    {ERROR_DEVICE_NOT_CONNECTED, PortFailure::deviceGone},
+    {cERROR_NO_SUCH_DEVICE, PortFailure::deviceGone},
+    {ERROR_DEV_NOT_EXIST, PortFailure::deviceGone},
 };
 
 }  // namespace
@@ -39,12 +50,14 @@ PortFailure ioFailure(int osCode) {
     return meaningOf(cIO_MEANINGS, static_cast<DWORD>(osCode));
 }
 
+// The system's text in the user's language, as UTF-8 like every other text of the program.
 std::string osErrorText(int osCode) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(osCode), 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result = length > 0 ? std::string(text, length) : "error " + std::to_string(osCode);
+        nullptr, static_cast<DWORD>(osCode), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string result =
+        length > 0 ? toUtf8(std::wstring_view(text, length)) : "error " + std::to_string(osCode);
     LocalFree(text);
     while (!result.empty() &&
            (result.back() == '\n' || result.back() == '\r' || result.back() == '.')) {

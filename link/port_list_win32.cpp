@@ -9,6 +9,7 @@
 #include "link/port_filter.h"
 #include "link/port_list.h"
 #include "link/port_list_win32.h"
+#include "link/utf16_win32.h"
 
 namespace pelion {
 
@@ -22,29 +23,6 @@ static_assert(cDBT_DEVICEARRIVAL == DBT_DEVICEARRIVAL &&
 namespace {
 
 constexpr DWORD cMAX_VALUE_NAME_CHARS = 16384;  // the registry's own limit, terminator included
-
-std::string toUtf8(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int wideLength = static_cast<int>(text.size());
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), wideLength, nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), wideLength, result.data(), size, nullptr, nullptr);
-    return result;
-}
-
-std::wstring fromUtf8(const std::string& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int narrowLength = static_cast<int>(text.size());
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), narrowLength, nullptr, 0);
-    std::wstring result(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), narrowLength, result.data(), size);
-    return result;
-}
 
 std::vector<std::string> valueNames(HKEY key) {
     std::vector<std::string> names;

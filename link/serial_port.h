@@ -29,7 +29,13 @@ bool clearComError(ComPort hPort);
 // Discards everything still waiting to be read, such as late bytes of an earlier answer. Bytes
 // of a completed write are never taken back.
 bool purgeComPort(ComPort hPort);
-// Writes n bytes; gives up after n ms with the count written so far.
+// How long a write of n bytes may take: n * cWRITE_MS_PER_BYTE + cWRITE_MS_EXTRA ms. At 9600
+// baud 8N1 a byte takes 1.04 ms on the line; where a write completes only once the driver has
+// passed the bytes on, a USB adapter waking from selective suspend needs a good deal more.
+inline constexpr std::uint32_t cWRITE_MS_PER_BYTE = 2;
+inline constexpr std::uint32_t cWRITE_MS_EXTRA = 500;
+
+// Writes n bytes; gives up after the write time limit above with the count written so far.
 bool writeComPort(ComPort hPort, const std::uint8_t* data, std::uint32_t n, std::uint32_t& written);
 // Reads until n bytes have arrived or n + 200 ms have passed (a link wait, link_timing.h), with
 // what has arrived.

@@ -305,7 +305,8 @@ bool purgeComPort(ComPort hPort) {
 bool writeComPort(ComPort hPort, const std::uint8_t* data, std::uint32_t n,
                   std::uint32_t& written) {
     const int fd = static_cast<int>(hPort);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(n);
+    const auto deadline =
+        Clock::now() + std::chrono::milliseconds(n * cWRITE_MS_PER_BYTE + cWRITE_MS_EXTRA);
     written = 0;
     while (written < n) {
         const ssize_t rc = write(fd, data + written, n - written);

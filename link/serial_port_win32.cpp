@@ -3,59 +3,18 @@
 // short count.
 #include <windows.h>
 
+#include "link/line_settings_win32.h"
 #include "link/port_error.h"
 #include "link/serial_port.h"
+#include "link/utf16_win32.h"
 
 namespace pelion {
 
 namespace {
 
-constexpr DWORD cQUEUE_BYTES = 1000;
-
 HANDLE asHandle(ComPort hPort) {
     return reinterpret_cast<HANDLE>(hPort);
 }
-
-std::wstring widened(const std::string& text) {
-    const int narrowLength = static_cast<int>(text.size());
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), narrowLength, nullptr, 0);
-    if (size <= 0) {
-        return {};
-    }
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), narrowLength, wide.data(), size);
-    return wide;
-}
-
-// Built from scratch, never read from the port: 8N1, binary, no flow control of any kind, DTR
-// and RTS not used for handshake. Of all the flag bits only fBinary is set.
-DCB lineSettings(std::uint32_t baudRate) {
-    DCB dcb{};
-    dcb.DCBlength = sizeof(DCB);
-    dcb.BaudRate = baudRate;
-    dcb.fBinary = 1;
-    dcb.fDtrControl = DTR_CONTROL_DISABLE;
-    dcb.fRtsControl = RTS_CONTROL_DISABLE;
-    dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
-    dcb.XonChar = ' ';
-    dcb.XoffChar = ' ';
-    dcb.ErrorChar = ' ';
-    dcb.EofChar = ' ';
-    dcb.EvtChar = ' ';
-    return dcb;
-}
-
-// A read of n bytes ends when they are all there or after n + 200 ms; a write of n bytes may
-// take n ms. Both then succeed with a short count.
-constexpr COMMTIMEOUTS cTIMEOUTS{
-    .ReadIntervalTimeout = 0,
-    .ReadTotalTimeoutMultiplier = 1,
-    .ReadTotalTimeoutConstant = 200,
-    .WriteTotalTimeoutMultiplier = 1,
-    .WriteTotalTimeoutConstant = 0,
-};
 
 // DTR on. A port without modem lines (a virtual COM port whose driver has none, a
 // pseudo-terminal that Wine presents as a COM port) refuses the request as one it does not
@@ -70,18 +29,12 @@ bool raiseDtr(HANDLE h) {
 
 bool configure(HANDLE h, std::uint32_t baudRate) {
     DCB dcb = lineSettings(baudRate);
-    COMMTIMEOUTS timeouts = cTIMEOUTS;
+    COMMTIMEOUTS timeouts = lineTimeouts();
     // Line settings before the queue sizes; DTR is raised last and stays up while the port is
     // open, RTS stays low.
     return SetCommState(h, &dcb) && SetupComm(h, cQUEUE_BYTES, cQUEUE_BYTES) &&
            SetCommTimeouts(h, &timeouts) && raiseDtr(h);
 }
-
-}  // namespace
-
-static_assert(sizeof(DCB) == 28);
-
-namespace {
 
 // Keeps the reason of a failed call of an open port for the link thread; passes `ok` through.
 BOOL noteIo(BOOL ok) {
@@ -99,7 +52,7 @@ std::string comPortPath(const std::string& sPort) {
 }
 
 ComPort openComPort(const std::string& sPort, std::uint32_t baudRate) {
-    const HANDLE h = CreateFileW(widened(comPortPath(sPort)).c_str(), GENERIC_READ | GENERIC_WRITE,
+    const HANDLE h = CreateFileW(fromUtf8(comPortPath(sPort)).c_str(), GENERIC_READ | GENERIC_WRITE,
                                  0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();

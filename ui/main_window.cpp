@@ -67,7 +67,7 @@ TfrmMain::TfrmMain(const std::vector<std::string>& args)
       OpenDialog1(new QFileDialog(this)),
       target_(std::make_shared<UiNotificationTarget>(this)),
       runControl_(*this, target_),
-      portWatch_(PortWatch::create()),
+      portWatch_(PortWatch::create(this)),
       taskbar_(TaskbarProgress::create(this)) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -218,7 +218,7 @@ void TfrmMain::btnCancelClick() {
 
 void TfrmMain::menInfoFirmwareClick() {
     if (frmInfo_) {
-        const QRect outer = frameGeometry();
+        const QRect outer = outerRect(this);
         frmInfo_->Execute(outer.left(), outer.top(), outer.height());
     }
 }
@@ -316,7 +316,7 @@ void TfrmMain::WMMove() {
     if (!frmProtocol_) {
         return;
     }
-    const QRect outer = frameGeometry();
+    const QRect outer = outerRect(this);
     const QPoint corner(outer.left(), outer.top() + outer.height());
     const QRect report = outerRect(frmProtocol_);
     if (report.topLeft() != corner) {
@@ -347,11 +347,14 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
+// The frame the user sees is centred; move() places the window's whole rectangle, invisible
+// borders included.
 void TfrmMain::centreOnScreen() {
     const QRect available = screen()->availableGeometry();
-    const QSize outer = frameGeometry().size();
-    move(available.left() + (available.width() - outer.width()) / 2,
-         available.top() + (available.height() - outer.height()) / 2);
+    const QRect outer = outerRect(this);
+    const QPoint invisible = outer.topLeft() - frameGeometry().topLeft();
+    move(available.left() + (available.width() - outer.width()) / 2 - invisible.x(),
+         available.top() + (available.height() - outer.height()) / 2 - invisible.y());
 }
 
 void TfrmMain::addReport(const std::string& sLine) {
@@ -374,7 +377,7 @@ void TfrmMain::setStatus(const std::string& sText) {
 // The verdict lies over the lower part of the main window until the user presses OK.
 void TfrmMain::showResult(const std::string& sMsg) {
     if (frmMessage_) {
-        const QRect outer = frameGeometry();
+        const QRect outer = outerRect(this);
         frmMessage_->showMsg(text(sMsg), outer.left(), outer.top(), outer.width(), outer.height());
         return;
     }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QObject>
+#include <QWidget>
 #include <memory>
 
 namespace pelion {
@@ -10,8 +11,9 @@ class PortWatch : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;
-    // The watch of this platform; it may never signal when the system offers no way to watch.
-    static std::unique_ptr<PortWatch> create();
+    // The watch of this platform for the window that shows the port list; it may never signal
+    // when the system offers no way to watch.
+    static std::unique_ptr<PortWatch> create(QWidget* window);
 
 signals:
     void portsChanged();

@@ -29,7 +29,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<PortWatch> PortWatch::create() {
+std::unique_ptr<PortWatch> PortWatch::create(QWidget*) {
     return std::make_unique<UdevPortWatch>();
 }
 

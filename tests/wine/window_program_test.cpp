@@ -5,6 +5,7 @@
 // of the windows through the clipboard.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <set>
@@ -13,6 +14,7 @@
 #include "sim/simulated_logger.h"
 #include "tests/support/image_11_logger.h"
 #include "tests/support/image_lines.h"
+#include "tests/wine/german_locale.h"
 #include "tests/wine/pe_imports.h"
 #include "tests/wine/windows_desktop.h"
 
@@ -55,6 +57,8 @@ constexpr Point cCLOSE_BUTTON{323, cMENU_BAR_HEIGHT + 92};
 // The message window: its text above a bar 45 pixels high whose left end is the OK button.
 constexpr Point cMESSAGE_TEXT{100, 15};
 constexpr Point cOK_BUTTON_FROM_BOTTOM_LEFT{46, 22};
+// The report window: its text fills it.
+constexpr Point cREPORT_TEXT{100, 30};
 // A confirmation question: its text beside the icon; a click there leaves Yes the default.
 constexpr Point cQUESTION_TEXT{120, 25};
 
@@ -246,6 +250,49 @@ TEST_F(WindowProgram, InternalModeShowsTheReportAndReadsInfoOnlyAndCloseEndsIt) 
     EXPECT_EQ(verdict(cWINDOW_WAIT), "Only read update info!");
     EXPECT_FALSE(logger.received().empty()) << "the logger was not asked";
     EXPECT_TRUE(logger.writeOrder().empty()) << "the logger was programmed";
+    closeAndExpectEnd(main);
+}
+
+// Windows sends a device change to every top-level window of the program (main, report, message,
+// the open list); only the main window's copy refills the port list, so that one arrival drops
+// the list down once instead of closing and reopening it once per window. The message is sent
+// and handled before the probe returns: a refill would have dropped the list down by then.
+TEST_F(WindowProgram, PortArrivalAtTheReportWindowLeavesThePortListAlone) {
+    SKIP_WITHOUT_WINDOW_PROGRAM();
+    grantInternalMode();
+    listPort("\\Device\\VCP0", cLOGGER_PORT);
+    const NativeWindow main = startProgram();
+    const auto report = desktop_.waitForWindow("Report", cWINDOW_WAIT);
+    ASSERT_TRUE(report) << "no report window in internal mode";
+
+    listPort("\\Device\\VCP1", "COM34");
+    ASSERT_TRUE(desktop_.sendPortArrival(*report, "COM34"));
+    EXPECT_FALSE(std::ranges::any_of(desktop_.windows(), isDropDownList))
+        << "the report window's copy refilled the port list";
+    ASSERT_TRUE(desktop_.sendPortArrival(main, "COM34"));
+    EXPECT_TRUE(desktop_.waitForWindow(isDropDownList, cWINDOW_WAIT))
+        << "the main window's copy did not refill the port list";
+    desktop_.key("Escape");
+    ASSERT_TRUE(desktop_.waitUntilGone(isDropDownList, cWINDOW_WAIT));
+    closeAndExpectEnd(main);
+}
+
+// A German Windows (ANSI code page 1252): the system's reason for a port that does not open, in
+// German, keeps its umlaut in the report ("Ungültiger Name" for a name no device can have).
+TEST_F(WindowProgram, SystemTextKeepsItsLettersInTheReport) {
+    SKIP_WITHOUT_WINDOW_PROGRAM();
+    test::useGermanLocale(desktop_.wine());
+    grantInternalMode();
+    listPort("\\Device\\VCP0", "COM<1>");
+    const NativeWindow main = startProgram();
+    const auto report = desktop_.waitForWindow("Report", cWINDOW_WAIT);
+    ASSERT_TRUE(report) << "no report window in internal mode";
+
+    click(main, cREAD_INFO_ONLY);
+    click(main, cUPDATE_BUTTON);
+    EXPECT_EQ(verdict(cWINDOW_WAIT), "Aborted because serial port \"COM<1>\" is not ready!");
+    const std::string text = copyText(*report, cREPORT_TEXT);
+    EXPECT_NE(text.find("No such device (Ung\xC3\xBCltiger Name)"), std::string::npos) << text;
     closeAndExpectEnd(main);
 }
 

@@ -95,6 +95,10 @@ fs::path WineSession::dosDevice(const std::string& comName) const {
     return prefix_ / "dosdevices" / name;
 }
 
+void WineSession::setEnvironment(const std::string& name, const std::string& value) {
+    env_[name] = value;
+}
+
 bool WineSession::reg(const std::vector<std::string>& args) {
     std::vector<std::string> command = {"wine", "reg"};
     command.insert(command.end(), args.begin(), args.end());

@@ -31,6 +31,9 @@ public:
     void mapComPort(const std::string& comName, const std::string& device);
     bool comPortIsMapped(const std::string& comName) const;
 
+    // Sets a variable of the environment of the programs started from now on (LANG, ...).
+    void setEnvironment(const std::string& name, const std::string& value);
+
     // `wine reg ARGS...` (add, delete) on the session's registry; true when it succeeded.
     bool reg(const std::vector<std::string>& args);
 
