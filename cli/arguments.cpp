@@ -3,6 +3,8 @@
 #include <array>
 #include <charconv>
 
+#include "app/safe_text.h"
+
 namespace pelion::cli {
 
 namespace {
@@ -56,6 +58,12 @@ const std::array cOPTIONS{
     OptionSpec{"--version", Takes::nothing,
                [](Arguments& a, const std::string&) { a.version = true; }},
 };
+
+// A port name travels into every report line and the verdict; one that a terminal would act
+// on, or that would split a line, cannot be a serial port's name and is refused.
+bool isShowablePortName(const std::string& name) {
+    return safeText(name) == name;
+}
 
 const OptionSpec* findOption(const std::string& name) {
     for (const OptionSpec& option : cOPTIONS) {
@@ -114,6 +122,13 @@ Parsed parseArguments(const std::vector<std::string>& args) {
     }
     if (a.allPorts && !a.ports.empty()) {
         parsed.error = "--all and --port exclude each other";
+    }
+    for (const std::string& port : a.ports) {
+        if (!isShowablePortName(port)) {
+            parsed.error = "the port name \"" + port +
+                           "\" holds control characters or bytes that are not UTF-8; give "
+                           "the name of the logger's serial port";
+        }
     }
     return parsed;
 }

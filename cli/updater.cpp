@@ -9,6 +9,7 @@
 #include "app/notification_texts.h"
 #include "app/options.h"
 #include "app/run_control.h"
+#include "app/safe_text.h"
 #include "cli/arguments.h"
 #include "cli/console.h"
 #include "cli/console_view.h"
@@ -32,8 +33,9 @@ namespace {
 constexpr std::chrono::seconds cWORKER_END_WAIT{5};
 constexpr std::chrono::seconds cWORKER_CANCEL_WAIT{30};
 
+// Messages name ports and files as given, so they are shown in their safe form.
 int fail(int status, const std::string& message) {
-    std::fprintf(stderr, "pelion-update: %s\n", message.c_str());
+    std::fprintf(stderr, "pelion-update: %s\n", safeText(message).c_str());
     return status;
 }
 
@@ -104,7 +106,7 @@ std::vector<std::string> choosePorts(const Arguments& a) {
     }
     if (ports.size() == 1) {
         std::fprintf(stderr, "pelion-update: using %s, the only logger port found\n",
-                     ports.front().c_str());
+                     safeText(ports.front()).c_str());
         return ports;
     }
     if (ports.empty()) {
@@ -167,7 +169,9 @@ void awaitWorkers(const std::function<void()>& cancelAll) {
 int runUpdater(const std::vector<std::string>& args) {
     const Parsed parsed = parseArguments(args);
     if (!parsed.error.empty()) {
-        return fail(cEXIT_USAGE, parsed.error + "\nTry 'pelion-update --help'.");
+        fail(cEXIT_USAGE, parsed.error);
+        std::fputs("Try 'pelion-update --help'.\n", stderr);
+        return cEXIT_USAGE;
     }
     const Arguments& a = parsed.arguments;
     if (a.help) {

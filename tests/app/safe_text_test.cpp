@@ -22,7 +22,10 @@ TEST(SafeText, EscapesWhatATerminalActsOnAndKeepsReadableText) {
         {"line and field breaks", "a\tb\nc\rd", "a\\x09b\\x0Ac\\x0Dd"},
         {"NUL", std::string("ab\0cd", 5), "ab\\x00cd"},
         {"DEL", "x\x7Fy", "x\\x7Fy"},
-        {"C1 CSI", "\xC2\x9B" "31m", "\\xC2\\x9B31m"},
+        {"C1 CSI",
+         "\xC2\x9B"
+         "31m",
+         "\\xC2\\x9B31m"},
         {"C1 first and last", "\xC2\x80\xC2\x9F", "\\xC2\\x80\\xC2\\x9F"},
         {"just above C1", "\xC2\xA0", "\xC2\xA0"},
         {"lone continuation byte", "a\x80z", "a\\x80z"},

@@ -142,6 +142,15 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{
             "ClearsQuestionInInternalMode", true, {"mf:+"}, "This update clears all measurements!"},
         RefusalCase{"UnknownOption", false, {"--bogus"}, "unknown option --bogus"},
+        RefusalCase{
+            "PortNameWithForgedLine",
+            false,
+            {"--port", "x\n12-00-00 -> Update PelionB V6.02 succesfully completed.", "--yes"},
+            "the port name \"x\\x0A12-00-00 -> Update"},
+        RefusalCase{"PortNameWithEscape",
+                    false,
+                    {"--port", "\x1B]0;title\x07", "--yes"},
+                    "\"\\x1B]0;title\\x07\" holds control characters"},
         RefusalCase{"MaxRepeatsNegative",
                     false,
                     {"--max-repeats", "-1", "--yes"},
