@@ -167,6 +167,7 @@ void awaitWorkers(const std::function<void()>& cancelAll) {
 }
 
 int runUpdater(const std::vector<std::string>& args) {
+    keepRunningWhenOutputCloses();
     const Parsed parsed = parseArguments(args);
     if (!parsed.error.empty()) {
         fail(cEXIT_USAGE, parsed.error);

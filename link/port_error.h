@@ -19,6 +19,8 @@ enum class PortFailure : std::uint8_t {
     noSuchDevice = 3,   // no device by that name
     deviceGone = 4,     // the device went away while it was open
     other = 5,          // any other refusal; the OS text says what
+    notATerminal = 6,   // the name is no terminal device (a file, a folder, a FIFO, /dev/null)
+    ownTerminal = 7,    // the terminal this program runs in, not a logger's port
 };
 
 struct PortError {
