@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 
 #include "app/internal_gate.h"
@@ -64,13 +63,9 @@ int listPorts(bool forScripts) {
 }
 
 int showFileVersion(const std::string& path) {
-    std::ifstream file(path);
-    if (!file) {
-        return fail(cEXIT_USAGE, "cannot open the firmware file " + path);
-    }
     TBl3FileHeader header;
     try {
-        readFileHeader(file, header);
+        readFirmwareFileHeader(path, header);
     } catch (const FirmwareFileError& e) {
         return fail(cEXIT_USAGE, path + ", " + e.what());
     }
@@ -183,7 +178,13 @@ int runUpdater(const std::vector<std::string>& args) {
         std::printf("%s\n", cTXT_VERSION);
         return cEXIT_OK;
     }
-    applyCommandLineOptions(a.elements, IsInternal());
+    std::string settingsProblem;
+    const bool internal = IsInternal(&settingsProblem);
+    if (!settingsProblem.empty()) {
+        std::fprintf(stderr, "pelion-update: %s; it is not read, and internal mode stays off\n",
+                     safeText(settingsProblem).c_str());
+    }
+    applyCommandLineOptions(a.elements, internal);
     if (const char* feature = refusedFeature(a)) {
         return fail(cEXIT_USAGE, std::string(feature) + " is not available in this mode");
     }
