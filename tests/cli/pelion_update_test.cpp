@@ -336,6 +336,22 @@ TEST_F(PelionUpdate, ListsFirmwareNewestFirstAndFileHeaderFirst) {
         << lines[1];
 }
 
+// The date is the file's own text: escape sequences in it reach no terminal, and a NUL byte
+// does not end the table before the embedded images' rows.
+TEST_F(PelionUpdate, FileVersionShowsTheFileDateEscaped) {
+    grantInternalMode();
+    const std::string file = writeFile(
+        "hostile.txt", std::string("bootloader=3\nbootloader version=0\nclass=26113\nversionH=6\n"
+                                   "versionL=2\nplatform=24\nprint=49\ndate=\x1B]0;pwned\x07") +
+                           '\0' + "\x1B[2Jcut\n");
+    EXPECT_EQ(run({"--file-version", file, "f:+"}), 0) << err();
+    EXPECT_EQ(out().find('\x1B'), std::string::npos) << out();
+    const auto lines = linesOf(out());
+    ASSERT_EQ(lines.size(), 13u) << out();
+    EXPECT_NE(lines[1].find("  \\x1B]0;pwned\\x07\\x00\\x1B[2Jcut  "), std::string::npos)
+        << lines[1];
+}
+
 TEST_F(PelionUpdate, HelpAndVersion) {
     EXPECT_EQ(run({"--version"}), 0);
     EXPECT_EQ(out(), "v2022-10-13\n");
