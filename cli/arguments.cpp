@@ -199,7 +199,8 @@ update clears all measurements!"); internal mode asks only the latter. The answe
 from the terminal, y for Yes; anything else, or just Enter, is No.
 
 Ctrl-C cancels a run (every run, with several ports): the logger is left at its next
-frame, the port is closed and the tool ends with "Process cancelled!".
+frame, the port is closed and the tool ends with "Process cancelled!". SIGTERM and SIGHUP
+do the same. A reader of standard output that stops early ends the output, not the update.
 
 Exit status:
   0      the update was completed
