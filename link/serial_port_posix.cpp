@@ -181,8 +181,8 @@ bool checkBeforeOpen(const std::string& path, dev_t& device) {
 }
 
 // The open file is the device checked (not one put in its place since) and a terminal, and not
-// the terminal this program runs in: a session's own terminal is the only one that tells its
-// session to the session's processes.
+// the terminal this program runs in (a user's own pts named by mistake): the kernel tells a
+// terminal's session only to processes of that session.
 bool checkAfterOpen(int fd, dev_t device) {
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode) || info.st_rdev != device ||
