@@ -1,14 +1,18 @@
 #include <charconv>
 #include <cstdlib>
-#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 
 #include "app/internal_gate.h"
+#include "firmware/regular_file.h"
 
 namespace pelion {
 
 namespace {
+
+// Qt's settings file for this program holds a handful of lines.
+constexpr std::size_t cMAX_SETTINGS_BYTES = 1u << 20;
 
 // Where Qt keeps the settings of organisation "Tessaly", application "Orvo".
 std::optional<std::string> settingsFile() {
@@ -65,17 +69,36 @@ std::optional<long> asInteger(std::string text) {
     return value;
 }
 
+// Why a settings file that is there was not read; nothing for a missing or unreadable one.
+std::string problemWith(const std::string& path, FileRead result) {
+    switch (result) {
+        case FileRead::folder:
+            return "the settings file " + path + " is a folder";
+        case FileRead::notRegular:
+            return "the settings file " + path +
+                   " is not a regular file (a named pipe, a device or a socket)";
+        case FileRead::tooLarge:
+            return "the settings file " + path + " is larger than 1 MiB";
+        default:
+            return {};
+    }
+}
+
 }  // namespace
 
-bool IsInternal() {
+bool IsInternal(std::string* problem) {
     const auto path = settingsFile();
     if (!path) {
         return false;
     }
-    std::ifstream ini(*path);
-    if (!ini) {
+    RegularFileText file = readRegularFile(*path, cMAX_SETTINGS_BYTES);
+    if (file.result != FileRead::ok) {
+        if (problem) {
+            *problem = problemWith(*path, file.result);
+        }
         return false;
     }
+    std::istringstream ini(std::move(file.text));
     const auto text = generalValue(ini, "intern");
     const auto value = text ? asInteger(*text) : std::nullopt;
     return value && *value == cINTERNAL_ACCESS_CODE;

@@ -6,7 +6,8 @@
 
 namespace pelion {
 
-bool IsInternal() {
+// The registry holds the setting; there is no file that could be wrong.
+bool IsInternal(std::string*) {
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Tessaly\\Orvo", 0, KEY_READ, &key) !=
         ERROR_SUCCESS) {

@@ -22,6 +22,10 @@ constexpr FailureWords cWORDS[] = {
      "Check the port name and that the logger's USB cable is plugged in."},
     {PortFailure::deviceGone, "The device went away during the run",
      "Check the USB cable, attach the logger again and restart the update."},
+    {PortFailure::notATerminal, "This is not a serial port",
+     "Check the port name: it must name the serial port the logger is attached to."},
+    {PortFailure::ownTerminal, "This is the terminal the updater runs in, not a logger's port",
+     "Check the port name: it must name the serial port the logger is attached to."},
     {PortFailure::other, "The operating system refused the port",
      "Check the port name and try again."},
 };

@@ -3,6 +3,8 @@
 #include <array>
 #include <charconv>
 
+#include "app/safe_text.h"
+
 namespace pelion::cli {
 
 namespace {
@@ -56,6 +58,12 @@ const std::array cOPTIONS{
     OptionSpec{"--version", Takes::nothing,
                [](Arguments& a, const std::string&) { a.version = true; }},
 };
+
+// A port name travels into every report line and the verdict; one that a terminal would act
+// on, or that would split a line, cannot be a serial port's name and is refused.
+bool isShowablePortName(const std::string& name) {
+    return safeText(name) == name;
+}
 
 const OptionSpec* findOption(const std::string& name) {
     for (const OptionSpec& option : cOPTIONS) {
@@ -114,6 +122,13 @@ Parsed parseArguments(const std::vector<std::string>& args) {
     }
     if (a.allPorts && !a.ports.empty()) {
         parsed.error = "--all and --port exclude each other";
+    }
+    for (const std::string& port : a.ports) {
+        if (!isShowablePortName(port)) {
+            parsed.error = "the port name \"" + port +
+                           "\" holds control characters or bytes that are not UTF-8; give "
+                           "the name of the logger's serial port";
+        }
     }
     return parsed;
 }
@@ -184,7 +199,8 @@ update clears all measurements!"); internal mode asks only the latter. The answe
 from the terminal, y for Yes; anything else, or just Enter, is No.
 
 Ctrl-C cancels a run (every run, with several ports): the logger is left at its next
-frame, the port is closed and the tool ends with "Process cancelled!".
+frame, the port is closed and the tool ends with "Process cancelled!". SIGTERM and SIGHUP
+do the same. A reader of standard output that stops early ends the output, not the update.
 
 Exit status:
   0      the update was completed

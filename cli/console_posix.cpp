@@ -2,6 +2,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdlib>
 #include <string_view>
 
@@ -44,6 +45,10 @@ bool enableCursorControl() {
     return term != nullptr && *term != '\0' && std::string_view(term) != "dumb";
 }
 
+void keepRunningWhenOutputCloses() {
+    signal(SIGPIPE, SIG_IGN);
+}
+
 std::atomic<bool>& interruptFlag() {
     return interruptRequested;
 }
@@ -54,7 +59,9 @@ void catchInterrupt() {
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
+    for (const int sig : std::array{SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(sig, &action, nullptr);
+    }
 }
 
 }  // namespace pelion::cli

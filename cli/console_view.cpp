@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "app/safe_text.h"
+
 namespace pelion::cli {
 
 namespace {
@@ -26,20 +28,23 @@ ConsoleView::ConsoleView(EventLoop& loop, std::string port, bool readInfoOnly,
       readInfoOnly_(readInfoOnly),
       progress_(std::move(progress)),
       beeps_(beeps),
-      prefix_(std::move(prefix)) {}
+      prefix_(safeText(prefix)) {}
 
+// Report lines carry outside text (the port name, texts of a firmware file); they are kept and
+// shown only in their safe form.
 void ConsoleView::addReport(const std::string& sLine) {
-    printLine(timeStamp() + " -> " + sLine);
-    lastReport_ = sLine;
-    reported_.push_back(sLine);
+    const std::string line = safeText(sLine);
+    printLine(timeStamp() + " -> " + line);
+    lastReport_ = line;
+    reported_.push_back(line);
 }
 
 // The message window's text; when the report has just shown it, it already stands last.
 void ConsoleView::showResult(const std::string& sMsg) {
-    result_ = sMsg;
-    if (sMsg != lastReport_) {
-        printLine(sMsg);
-        reported_.push_back(sMsg);
+    result_ = safeText(sMsg);
+    if (result_ != lastReport_) {
+        printLine(result_);
+        reported_.push_back(result_);
     }
 }
 
@@ -49,7 +54,7 @@ void ConsoleView::explainPortFailure(const std::string& sText) {
     if (progress_) {
         progress_->hide();
     }
-    std::fprintf(stderr, "pelion-update: %s%s\n", prefix_.c_str(), sText.c_str());
+    std::fprintf(stderr, "pelion-update: %s%s\n", prefix_.c_str(), safeText(sText).c_str());
     std::fflush(stderr);
     if (progress_) {
         progress_->redraw();

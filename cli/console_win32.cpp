@@ -11,13 +11,25 @@ namespace {
 
 std::atomic<bool> interruptRequested{false};
 
-// Runs on a thread of its own that the console starts for the event.
+// Runs on a thread of its own that the console starts for the event. The process ends as soon
+// as the handler returns from a closed console window, a log-off or a shutdown, so for these
+// the handler holds on while the main thread cancels the run, closes the port and ends the
+// program; the system ends it after its own time-out at the latest.
 BOOL WINAPI onConsoleControl(DWORD event) {
-    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
-        interruptRequested.store(true);
-        return TRUE;
+    switch (event) {
+        case CTRL_C_EVENT:
+        case CTRL_BREAK_EVENT:
+            interruptRequested.store(true);
+            return TRUE;
+        case CTRL_CLOSE_EVENT:
+        case CTRL_LOGOFF_EVENT:
+        case CTRL_SHUTDOWN_EVENT:
+            interruptRequested.store(true);
+            Sleep(INFINITE);
+            return TRUE;
+        default:
+            return FALSE;
     }
-    return FALSE;
 }
 
 }  // namespace
@@ -46,6 +58,9 @@ bool enableCursorControl() {
     return GetConsoleMode(console, &mode) &&
            SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
 }
+
+// A write to a pipe whose reader has gone fails with an error there and ends nothing.
+void keepRunningWhenOutputCloses() {}
 
 std::atomic<bool>& interruptFlag() {
     return interruptRequested;

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "app/notification_texts.h"
+#include "app/safe_text.h"
 #include "firmware/naming.h"
 
 namespace pelion::cli {
@@ -18,7 +19,7 @@ Row headerRow(const TBl3FileHeader& h) {
             firmwareVersionText(h),
             platformToStr(h.orvo_platform),
             printToStr(h.orvo_print),
-            h.orvo_date,
+            safeText(h.orvo_date),  // the file's own text
             bootloaderText(h)};
 }
 

@@ -6,6 +6,7 @@
 
 #include "app/notification_texts.h"
 #include "app/run_control.h"
+#include "app/safe_text.h"
 #include "cli/console.h"
 #include "cli/console_view.h"
 #include "cli/event_loop.h"
@@ -105,7 +106,7 @@ int runSeveralPorts(const SeveralPortsRun& request) {
         std::string reason;
         if (!runs.back()->control.PrepareRun(request.file.value_or(""), &reason)) {
             std::fprintf(stderr, "pelion-update: cannot program the firmware file %s: %s\n",
-                         request.file->c_str(), reason.c_str());
+                         safeText(*request.file).c_str(), safeText(reason).c_str());
             return cEXIT_USAGE;
         }
     }

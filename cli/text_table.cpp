@@ -2,15 +2,11 @@
 
 #include <algorithm>
 
+#include "app/safe_text.h"
+
 namespace pelion::cli {
 
 namespace {
-
-std::string oneLine(std::string cell) {
-    std::replace_if(
-        cell.begin(), cell.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
-    return cell;
-}
 
 std::string trimmedRight(std::string line) {
     line.erase(line.find_last_not_of(' ') + 1);
@@ -20,15 +16,22 @@ std::string trimmedRight(std::string line) {
 }  // namespace
 
 std::string alignedTable(const std::vector<TextRow>& rows) {
-    std::vector<std::size_t> width;
+    std::vector<TextRow> shown;
     for (const TextRow& row : rows) {
+        shown.emplace_back();
+        for (const std::string& cell : row) {
+            shown.back().push_back(safeText(cell));
+        }
+    }
+    std::vector<std::size_t> width;
+    for (const TextRow& row : shown) {
         width.resize(std::max(width.size(), row.size()));
         for (std::size_t c = 0; c < row.size(); ++c) {
             width[c] = std::max(width[c], row[c].size());
         }
     }
     std::string table;
-    for (const TextRow& row : rows) {
+    for (const TextRow& row : shown) {
         std::string line;
         for (std::size_t c = 0; c < row.size(); ++c) {
             line += row[c] + std::string(width[c] - row[c].size() + 2, ' ');
@@ -42,7 +45,7 @@ std::string tabSeparated(const std::vector<TextRow>& rows) {
     std::string text;
     for (const TextRow& row : rows) {
         for (std::size_t c = 0; c < row.size(); ++c) {
-            text.append(c > 0 ? "\t" : "").append(oneLine(row[c]));
+            text.append(c > 0 ? "\t" : "").append(safeText(row[c]));
         }
         text += "\n";
     }

@@ -2,14 +2,13 @@
 
 #include <atomic>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 
 #include "app/internal_gate.h"
 #include "app/notification_texts.h"
 #include "app/options.h"
 #include "app/run_control.h"
+#include "app/safe_text.h"
 #include "cli/arguments.h"
 #include "cli/console.h"
 #include "cli/console_view.h"
@@ -33,8 +32,9 @@ namespace {
 constexpr std::chrono::seconds cWORKER_END_WAIT{5};
 constexpr std::chrono::seconds cWORKER_CANCEL_WAIT{30};
 
+// Messages name ports and files as given, so they are shown in their safe form.
 int fail(int status, const std::string& message) {
-    std::fprintf(stderr, "pelion-update: %s\n", message.c_str());
+    std::fprintf(stderr, "pelion-update: %s\n", safeText(message).c_str());
     return status;
 }
 
@@ -63,13 +63,9 @@ int listPorts(bool forScripts) {
 }
 
 int showFileVersion(const std::string& path) {
-    std::ifstream file(std::filesystem::path(std::u8string(path.begin(), path.end())));
-    if (!file) {
-        return fail(cEXIT_USAGE, "cannot open the firmware file " + path);
-    }
     TBl3FileHeader header;
     try {
-        readFileHeader(file, header);
+        readFirmwareFileHeader(path, header);
     } catch (const FirmwareFileError& e) {
         return fail(cEXIT_USAGE, path + ", " + e.what());
     }
@@ -105,7 +101,7 @@ std::vector<std::string> choosePorts(const Arguments& a) {
     }
     if (ports.size() == 1) {
         std::fprintf(stderr, "pelion-update: using %s, the only logger port found\n",
-                     ports.front().c_str());
+                     safeText(ports.front()).c_str());
         return ports;
     }
     if (ports.empty()) {
@@ -166,9 +162,12 @@ void awaitWorkers(const std::function<void()>& cancelAll) {
 }
 
 int runUpdater(const std::vector<std::string>& args) {
+    keepRunningWhenOutputCloses();
     const Parsed parsed = parseArguments(args);
     if (!parsed.error.empty()) {
-        return fail(cEXIT_USAGE, parsed.error + "\nTry 'pelion-update --help'.");
+        fail(cEXIT_USAGE, parsed.error);
+        std::fputs("Try 'pelion-update --help'.\n", stderr);
+        return cEXIT_USAGE;
     }
     const Arguments& a = parsed.arguments;
     if (a.help) {
@@ -179,7 +178,13 @@ int runUpdater(const std::vector<std::string>& args) {
         std::printf("%s\n", cTXT_VERSION);
         return cEXIT_OK;
     }
-    applyCommandLineOptions(a.elements, IsInternal());
+    std::string settingsProblem;
+    const bool internal = IsInternal(&settingsProblem);
+    if (!settingsProblem.empty()) {
+        std::fprintf(stderr, "pelion-update: %s; it is not read, and internal mode stays off\n",
+                     safeText(settingsProblem).c_str());
+    }
+    applyCommandLineOptions(a.elements, internal);
     if (const char* feature = refusedFeature(a)) {
         return fail(cEXIT_USAGE, std::string(feature) + " is not available in this mode");
     }

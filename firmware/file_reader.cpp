@@ -1,15 +1,12 @@
 #include "firmware/file_reader.h"
 
-#include <cerrno>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
+#include "firmware/regular_file.h"
 #include "link/hex_record.h"
 
 namespace pelion {
@@ -176,33 +173,32 @@ void storeValue(const THeaderLine& entry, const std::string& line, bool pastEnd,
     header.*entry.field = static_cast<std::uint16_t>(number & 0xFFFF);
 }
 
-std::filesystem::path pathFromUtf8(const std::string& name) {
-    return std::filesystem::path(
-        std::u8string(reinterpret_cast<const char8_t*>(name.data()), name.size()));
-}
+struct TFileReadWords {
+    FileRead result;
+    const char* words;
+};
+
+constexpr TFileReadWords cFILE_READ_WORDS[] = {
+    {FileRead::cannotOpen, "cannot open the file"},
+    {FileRead::folder, "this is a folder, not a firmware file"},
+    {FileRead::notRegular,
+     "this is not a regular file (a named pipe, a device or a socket), so it is no firmware "
+     "file"},
+    {FileRead::tooLarge,
+     "the file is larger than 16 MiB; a firmware file is far smaller, so this is not one"},
+    {FileRead::readError, "the file could not be read to its end"},
+};
 
 std::string readWholeFile(const std::string& sFile) {
-    const std::filesystem::path path = pathFromUtf8(sFile);
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored))
-        throw FirmwareFileError(0, "this is a folder, not a firmware file");
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        throw FirmwareFileError(0,
-                                "cannot open the file: " + std::generic_category().message(errno));
-    std::string content;
-    std::vector<char> buffer(1 << 16);
-    while (file.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) ||
-           file.gcount() > 0) {
-        content.append(buffer.data(), static_cast<std::size_t>(file.gcount()));
-        if (content.size() > cMAX_FILE_BYTES)
-            throw FirmwareFileError(0,
-                                    "the file is larger than 16 MiB; a firmware file is far "
-                                    "smaller, so this is not one");
+    RegularFileText file = readRegularFile(sFile, cMAX_FILE_BYTES);
+    if (file.result == FileRead::ok)
+        return std::move(file.text);
+    std::string what = "the file cannot be read";
+    for (const TFileReadWords& entry : cFILE_READ_WORDS) {
+        if (entry.result == file.result)
+            what = entry.words;
     }
-    if (file.bad())
-        throw FirmwareFileError(0, "the file could not be read to its end");
-    return content;
+    throw FirmwareFileError(0, file.osText.empty() ? what : what + ": " + file.osText);
 }
 
 // A programmed line with the number (1-based) of the file line it came from.
@@ -338,6 +334,11 @@ void readFileHeader(std::istream& file, TBl3FileHeader& header) {
             line.erase(0, cBYTE_ORDER_MARK.size());
         storeValue(entry, line, pastEnd, lineNumber, header);
     }
+}
+
+void readFirmwareFileHeader(const std::string& sFile, TBl3FileHeader& header) {
+    std::istringstream text(readWholeFile(sFile));
+    readFileHeader(text, header);
 }
 
 bool loadFirmwareFile(const std::string& sFile, std::string* reason) {

@@ -28,6 +28,10 @@ std::string getKeyValue(const std::string& line, const std::string& key);
 // Lines end in LF or CR LF; a UTF-8 byte-order mark before the first line is skipped.
 void readFileHeader(std::istream& file, TBl3FileHeader& header);
 
+// The same for the file `sFile` (UTF-8), read as loadFirmwareFile reads it: a regular file of at
+// most 16 MiB; anything else throws FirmwareFileError (line 0) at once.
+void readFirmwareFileHeader(const std::string& sFile, TBl3FileHeader& header);
+
 // Loads a file as image 0 (FirmwareFileHeader, FirmwareLines) and sets ChosenImage to 0.
 // False when the file cannot be read, its header is malformed or a line before the last holds
 // data the logger would not be programmed with (anything but a 64-byte data record, each block

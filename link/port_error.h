@@ -18,7 +18,9 @@ enum class PortFailure : std::uint8_t {
     heldElsewhere = 2,  // another program (or this one) holds the port
     noSuchDevice = 3,   // no device by that name
     deviceGone = 4,     // the device went away while it was open
-    other = 5,          // any other refusal; the OS text says what
+    notATerminal = 5,   // the name is no terminal device (a file, a folder, a FIFO, /dev/null)
+    ownTerminal = 6,    // the terminal this program runs in, not a logger's port
+    other = 7,          // any other refusal; the OS text says what; stays the last
 };
 
 struct PortError {

@@ -1,10 +1,14 @@
 // POSIX serial port: a tty in raw mode, non-blocking underneath, with the read and write
 // deadlines of the logger protocol kept by poll().
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -13,6 +17,8 @@
 #include <chrono>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <string_view>
 
 #include "link/link_timing.h"
 #include "link/port_error.h"
@@ -73,14 +79,28 @@ bool setModemLines(int fd) {
     return errno == ENOTTY || errno == EINVAL;
 }
 
-// A USB serial adapter holds received bytes back for up to its latency timer (16 ms by default
-// on the common chips) before it sends them on. Linux drivers that can shorten it take the
-// request for low latency (their 1 ms); the port's own setting is put back when the updater
-// closes it. Ports that know no such setting (a pseudo-terminal, most UARTs) refuse, which is
-// let pass: the update works the same, only slower.
-class LatencySettings {
+// What the updater changes on a port and puts back when it closes it, so that the port is left
+// as it was found, however the run ended: the terminal settings (a terminal named by mistake
+// must not stay raw at 9600 baud, and the next program on the port finds its own settings), and
+// the latency timer of a USB serial adapter.
+//
+// An adapter holds received bytes back for up to its latency timer (16 ms by default on the
+// common chips) before it sends them on. Linux drivers that can shorten it take the request
+// for low latency (their 1 ms). Ports that know no such setting (a pseudo-terminal, most UARTs)
+// refuse, which is let pass: the update works the same, only slower.
+class PortSettings {
 public:
-    void askLow(int fd) {
+    bool save(int fd) {
+        termios previous{};
+        if (tcgetattr(fd, &previous) != 0) {
+            return false;
+        }
+        std::lock_guard lock(mutex_);
+        saved_[fd] = {previous, std::nullopt};
+        return true;
+    }
+
+    void askLowLatency(int fd) {
         serial_struct previous{};
         if (ioctl(fd, TIOCGSERIAL, &previous) != 0 || (previous.flags & ASYNC_LOW_LATENCY) != 0) {
             return;
@@ -89,28 +109,93 @@ public:
         low.flags |= ASYNC_LOW_LATENCY;
         if (ioctl(fd, TIOCSSERIAL, &low) == 0) {
             std::lock_guard lock(mutex_);
-            previous_[fd] = previous;
+            saved_[fd].latency = previous;
         }
     }
 
+    // DTR goes down first, as the updater raised it only for its own use of the port; restored
+    // settings without HUPCL would otherwise leave it up after the close.
     void restore(int fd) {
         std::lock_guard lock(mutex_);
-        const auto it = previous_.find(fd);
-        if (it != previous_.end()) {
-            ioctl(fd, TIOCSSERIAL, &it->second);
-            previous_.erase(it);
+        const auto it = saved_.find(fd);
+        if (it == saved_.end()) {
+            return;
         }
+        if (it->second.latency) {
+            ioctl(fd, TIOCSSERIAL, &*it->second.latency);
+        }
+        const int dtr = TIOCM_DTR;
+        ioctl(fd, TIOCMBIC, &dtr);
+        tcsetattr(fd, TCSANOW, &it->second.terminal);
+        saved_.erase(it);
     }
 
 private:
+    struct Saved {
+        termios terminal;
+        std::optional<serial_struct> latency;
+    };
+
     std::mutex mutex_;  // several runs open and close ports at once
-    std::map<int, serial_struct> previous_;
+    std::map<int, Saved> saved_;
 };
 
 // Never destroyed: a worker may close its port while the program is already ending.
-LatencySettings& latencySettings() {
-    static auto* settings = new LatencySettings;
+PortSettings& portSettings() {
+    static auto* settings = new PortSettings;
     return *settings;
+}
+
+// Whether the device is a terminal, told without opening it: opening a device can do things
+// of its own (rewind a tape, dial a modem), so nothing that is not a terminal is opened. A
+// pseudo-terminal lives on devpts; every other terminal device belongs to the tty class in
+// sysfs. Without sysfs this cannot be told, and the check after the open has to do.
+bool isTerminalDevice(const std::string& path, dev_t device) {
+    struct statfs fileSystem {};
+    if (statfs(path.c_str(), &fileSystem) == 0 && fileSystem.f_type == DEVPTS_SUPER_MAGIC) {
+        return true;
+    }
+    const std::string sysDevice =
+        "/sys/dev/char/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
+    char subsystem[256];
+    const ssize_t n = readlink((sysDevice + "/subsystem").c_str(), subsystem, sizeof subsystem - 1);
+    if (n < 0) {
+        return access("/sys/dev/char", F_OK) != 0;
+    }
+    return std::string_view(subsystem, static_cast<std::size_t>(n)).ends_with("/tty");
+}
+
+// The port's device before it is opened: a character device that is a terminal.
+bool checkBeforeOpen(const std::string& path, dev_t& device) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        recordPortError(openFailure(errno), errno);
+        return false;
+    }
+    if (!S_ISCHR(info.st_mode) || !isTerminalDevice(path, info.st_rdev)) {
+        recordPortError(PortFailure::notATerminal, 0);
+        return false;
+    }
+    device = info.st_rdev;
+    return true;
+}
+
+// The open file is the device checked (not one put in its place since) and a terminal, and not
+// the terminal this program runs in (a user's own pts named by mistake): the kernel tells a
+// terminal's session only to processes of that session.
+bool checkAfterOpen(int fd, dev_t device) {
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode) || info.st_rdev != device ||
+        isatty(fd) != 1) {
+        recordPortError(PortFailure::notATerminal, 0);
+        return false;
+    }
+    pid_t session = 0;
+    if (ioctl(fd, TIOCGSID, &session) == 0) {
+        recordPortError(PortFailure::ownTerminal, 0);
+        return false;
+    }
+    return true;
 }
 
 // Takes the port for this open file alone. TIOCEXCL keeps out other users but not root; the lock
@@ -138,7 +223,7 @@ bool takeExclusive(int fd) {
 // anyone else keeps the tty open (a simulator holding its own slave side) and lock out the next
 // open by an ordinary user.
 void closeExclusive(int fd) {
-    latencySettings().restore(fd);
+    portSettings().restore(fd);
     ioctl(fd, TIOCNXCL);
     close(fd);
 }
@@ -254,21 +339,26 @@ std::string comPortPath(const std::string& sPort) {
 }
 
 ComPort openComPort(const std::string& sPort, std::uint32_t baudRate) {
-    const int fd = open(comPortPath(sPort).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const std::string path = comPortPath(sPort);
+    dev_t device{};
+    if (!checkBeforeOpen(path, device)) {
+        return cINVALID_PORT;
+    }
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         recordPortError(openFailure(errno), errno);
         return cINVALID_PORT;
     }
-    if (!takeExclusive(fd)) {
+    if (!checkAfterOpen(fd, device) || !takeExclusive(fd)) {
         close(fd);
         return cINVALID_PORT;
     }
-    if (!applyLineSettings(fd, baudRate) || !setModemLines(fd)) {
+    if (!portSettings().save(fd) || !applyLineSettings(fd, baudRate) || !setModemLines(fd)) {
         recordPortError(PortFailure::other, errno);
         closeExclusive(fd);
         return cINVALID_PORT;
     }
-    latencySettings().askLow(fd);
+    portSettings().askLowLatency(fd);
     return fd;
 }
 

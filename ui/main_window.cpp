@@ -10,8 +10,6 @@
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <utility>
 
 #include "app/internal_gate.h"
@@ -40,10 +38,6 @@ constexpr const char* cTXT_FILE_NOT_LOADED = "The firmware file cannot be used:\
 
 QString text(const std::string& s) {
     return QString::fromStdString(s);
-}
-
-std::filesystem::path filePath(const QString& file) {
-    return std::filesystem::path(file.toStdU16String());
 }
 
 }  // namespace
@@ -236,11 +230,7 @@ void TfrmMain::menInfoFileClick() {
     }
     TBl3FileHeader header = FirmwareFileHeader;
     try {
-        std::ifstream in(filePath(file), std::ios::binary);
-        if (!in) {
-            throw FirmwareFileError(0, "the file cannot be opened");
-        }
-        readFileHeader(in, header);
+        readFirmwareFileHeader(file.toStdString(), header);
     } catch (const FirmwareFileError& error) {
         showResult(cTXT_FILE_NOT_LOADED + std::string(error.what()));
         return;

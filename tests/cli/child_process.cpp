@@ -75,7 +75,8 @@ std::string buildProgram(const std::string& name) {
 }
 
 ChildProcess::ChildProcess(const std::vector<std::string>& args,
-                           const std::map<std::string, std::string>& env, ErrorTo errorTo) {
+                           const std::map<std::string, std::string>& env, ErrorTo errorTo,
+                           const std::string& terminalIn) {
     int outPipe[2];
     int errPipe[2];
     if (pipe2(outPipe, O_CLOEXEC) != 0) {
@@ -90,14 +91,24 @@ ChildProcess::ChildProcess(const std::vector<std::string>& args,
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    // Opened after the new session has begun and without O_NOCTTY, a terminal becomes the
+    // session's controlling terminal.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (terminalIn.empty()) {
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    } else {
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, terminalIn.c_str(), O_RDWR, 0);
+    }
     posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
 
     std::vector<std::string> argv = args;
     std::vector<std::string> envp = mergedEnvironment(env);
-    const int result = posix_spawn(&pid_, argv[0].c_str(), &actions, nullptr, pointers(argv).data(),
-                                   pointers(envp).data());
+    const int result = posix_spawn(&pid_, argv[0].c_str(), &actions, &attributes,
+                                   pointers(argv).data(), pointers(envp).data());
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(outPipe[1]);
     close(errPipe[1]);
@@ -193,6 +204,13 @@ int ChildProcess::finish(std::chrono::seconds timeout) {
 
 void ChildProcess::signal(int sig) {
     kill(pid_, sig);
+}
+
+void ChildProcess::closeOutput() {
+    if (outFd_ >= 0) {
+        close(outFd_);
+        outFd_ = -1;
+    }
 }
 
 }  // namespace pelion::test

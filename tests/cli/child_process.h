@@ -18,9 +18,11 @@ enum class ErrorTo { pipe, terminal };
 class ChildProcess {
 public:
     // `env` adds to or replaces variables of this process's environment. Standard input is
-    // /dev/null: no terminal.
+    // /dev/null: no terminal; or, with `terminalIn`, that terminal, which becomes the controlling
+    // terminal of the child in a session of its own, as a login's terminal is its shell's.
     ChildProcess(const std::vector<std::string>& args,
-                 const std::map<std::string, std::string>& env, ErrorTo errorTo = ErrorTo::pipe);
+                 const std::map<std::string, std::string>& env, ErrorTo errorTo = ErrorTo::pipe,
+                 const std::string& terminalIn = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -30,6 +32,8 @@ public:
     bool waitForOutput(const std::string& text, std::chrono::seconds timeout,
                        std::size_t times = 1);
     void signal(int sig);
+    // Stops reading standard output and closes its pipe, as `| head` does once it has its lines.
+    void closeOutput();
     // Reads the rest of the output and returns the exit status (128 + signal when killed); a
     // child still running after `timeout` is killed.
     int finish(std::chrono::seconds timeout = std::chrono::seconds{120});

@@ -142,6 +142,15 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{
             "ClearsQuestionInInternalMode", true, {"mf:+"}, "This update clears all measurements!"},
         RefusalCase{"UnknownOption", false, {"--bogus"}, "unknown option --bogus"},
+        RefusalCase{
+            "PortNameWithForgedLine",
+            false,
+            {"--port", "x\n12-00-00 -> Update PelionB V6.02 succesfully completed.", "--yes"},
+            "the port name \"x\\x0A12-00-00 -> Update"},
+        RefusalCase{"PortNameWithEscape",
+                    false,
+                    {"--port", "\x1B]0;title\x07", "--yes"},
+                    "\"\\x1B]0;title\\x07\" holds control characters"},
         RefusalCase{"MaxRepeatsNegative",
                     false,
                     {"--max-repeats", "-1", "--yes"},
@@ -324,6 +333,22 @@ TEST_F(PelionUpdate, ListsFirmwareNewestFirstAndFileHeaderFirst) {
     lines = linesOf(out());
     ASSERT_EQ(lines.size(), 13u);
     EXPECT_TRUE(std::regex_match(lines[1], std::regex(R"(\? +7\.05 +\? +\? +today +65535\.1)")))
+        << lines[1];
+}
+
+// The date is the file's own text: escape sequences in it reach no terminal, and a NUL byte
+// does not end the table before the embedded images' rows.
+TEST_F(PelionUpdate, FileVersionShowsTheFileDateEscaped) {
+    grantInternalMode();
+    const std::string file = writeFile(
+        "hostile.txt", std::string("bootloader=3\nbootloader version=0\nclass=26113\nversionH=6\n"
+                                   "versionL=2\nplatform=24\nprint=49\ndate=\x1B]0;pwned\x07") +
+                           '\0' + "\x1B[2Jcut\n");
+    EXPECT_EQ(run({"--file-version", file, "f:+"}), 0) << err();
+    EXPECT_EQ(out().find('\x1B'), std::string::npos) << out();
+    const auto lines = linesOf(out());
+    ASSERT_EQ(lines.size(), 13u) << out();
+    EXPECT_NE(lines[1].find("  \\x1B]0;pwned\\x07\\x00\\x1B[2Jcut  "), std::string::npos)
         << lines[1];
 }
 

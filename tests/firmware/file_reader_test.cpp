@@ -1,6 +1,7 @@
 #include "firmware/file_reader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cctype>
 #include <filesystem>
@@ -460,9 +461,19 @@ TEST_F(FirmwareFile, UnreadableOrOversizedFilesAreRefusedWithAReason) {
     const std::string huge = folder_.pathOf("huge.txt");
     std::filesystem::resize_file(folder_.write("huge.txt", cHEADER11), (16u << 20) + 1);
     std::string manyLines = std::string(cHEADER11) + std::string(200001, '\n');
+    // A named pipe nobody writes to would block a reader for ever, /dev/zero never ends.
+    const std::string fifo = folder_.pathOf("fifo.txt");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string zero = folder_.pathOf("zero.txt");
+    std::filesystem::create_symlink("/dev/zero", zero);
+    const char* notRegular =
+        "this is not a regular file (a named pipe, a device or a socket), so it is no firmware "
+        "file";
     const Case cases[] = {
         {"missing", folder_.pathOf("missing.txt"), "cannot open the file: "},
         {"folder", folder_.pathOf(""), "this is a folder, not a firmware file"},
+        {"named pipe", fifo, notRegular},
+        {"link to /dev/zero", zero, notRegular},
         {"huge", huge, "the file is larger than 16 MiB"},
         {"too many lines", folder_.write("lines.txt", manyLines),
          "line 200001: the file has more than 200000 lines"},

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include "firmware/catalogue.h"
 #include "tests/firmware/firmware_files.h"
 #include "tests/gui/gui_fixture.h"
@@ -212,6 +214,34 @@ TEST_F(GuiTest, FileThatDoesNotLoadSaysWhyAndStartsNothing) {
     EXPECT_EQ(w.frmMain.StatusText->text(), "");
     EXPECT_TRUE(w.frmProtocol.lines().isEmpty());
     EXPECT_EQ(ChosenImage.load(), -1);
+}
+
+// A named pipe picked in the file dialog (nobody writes to it) is refused at once by both file
+// commands; reading it would block the window for ever.
+TEST_F(GuiTest, NamedPipeAsFirmwareFileIsRefusedAtOnce) {
+    QTemporaryDir folder;
+    const QString fifo = folder.filePath("pipe.txt");
+    ASSERT_EQ(mkfifo(fifo.toStdString().c_str(), 0600), 0);
+    const struct {
+        const char* name;
+        void (*pick)(TfrmMain&);
+    } commands[] = {
+        {"File version", [](TfrmMain& main) { main.menInfoFile->trigger(); }},
+        {"File", [](TfrmMain& main) { main.btnFile->click(); }},
+    };
+    GuiWindows& w = start(Mode::internal, {"f:+"});
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command.name);
+        bool picked = false;
+        MessageSeen message;
+        pickNextFile(fifo, picked, [&] { readNextMessage(w, message); });
+        command.pick(w.frmMain);
+        ASSERT_TRUE(waitFor([&] { return message.shown; }));
+        EXPECT_EQ(message.text.toStdString(),
+                  "The firmware file cannot be used:\nthis is not a regular file (a named pipe, a "
+                  "device or a socket), so it is no firmware file");
+        EXPECT_TRUE(w.frmMain.btnProg->isEnabled());
+    }
 }
 
 }  // namespace

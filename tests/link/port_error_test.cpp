@@ -50,9 +50,9 @@ TEST_F(PortErrorTest, PortThisProgramHoldsIsHeldElsewhere) {
     closeComPort(first);
 }
 
-TEST_F(PortErrorTest, DeviceThatIsNoSerialPortIsRefusedWithTheSystemsReason) {
+TEST_F(PortErrorTest, DeviceThatIsNoTerminalIsRefused) {
     EXPECT_EQ(openComPort("/dev/null", 9600), cINVALID_PORT);
-    EXPECT_EQ(lastPortError(), (PortError{PortFailure::other, ENOTTY}));
+    EXPECT_EQ(lastPortError(), (PortError{PortFailure::notATerminal, 0}));
 }
 
 TEST_F(PortErrorTest, FarEndClosedDuringARunIsDeviceGone) {
