@@ -38,8 +38,13 @@ int latencyCostSeconds(int timerMs) {
 
 std::string latencyTimerText(const ComPortDetails& port) {
     const int ms = port.latencyTimerMs.value_or(0);
-    return "The latency timer of the adapter on " + port.name + " is " + std::to_string(ms) +
-           " ms: an update of the largest firmware image takes about " +
+    const std::string timer =
+        "The latency timer of the adapter on " + port.name + " is " + std::to_string(ms) + " ms";
+    if (!updaterKeepsLatencyTimer()) {
+        return timer + ": pelion-update sets it to 1 ms while it updates. " +
+               latencyTimerHowTo(port);
+    }
+    return timer + ": an update of the largest firmware image takes about " +
            std::to_string(latencyCostSeconds(ms)) + " s longer than at 1 ms. " +
            latencyTimerHowTo(port);
 }

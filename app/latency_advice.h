@@ -24,7 +24,8 @@ bool updaterKeepsLatencyTimer();
 // How to set this port's timer to 1 ms on this system.
 std::string latencyTimerHowTo(const ComPortDetails& port);
 
-// The words for a timer above cLATENCY_HARMLESS_MS: what it costs and how to set it.
+// The words for a timer above cLATENCY_HARMLESS_MS: what it costs an update (nothing where the
+// updater sets the timer itself) and how to set it.
 std::string latencyTimerText(const ComPortDetails& port);
 
 // The line shown before an update of `port`: none where its timer is unknown, harmless or set

@@ -10,9 +10,8 @@ bool updaterKeepsLatencyTimer() {
 
 std::string latencyTimerHowTo(const ComPortDetails& port) {
     const std::string tty = port.devicePath.substr(port.devicePath.rfind('/') + 1);
-    return "pelion-update sets it to 1 ms while it updates; to set it for every program: echo 1 "
-           "| sudo tee /sys/bus/usb-serial/devices/" +
-           tty + "/latency_timer";
+    return "To set it for every program: echo 1 | sudo tee /sys/bus/usb-serial/devices/" + tty +
+           "/latency_timer";
 }
 
 }  // namespace pelion

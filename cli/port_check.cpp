@@ -82,12 +82,13 @@ std::optional<CheckFinding> latencyFinding(const ComPortDetails& details) {
         return std::nullopt;
     }
     if (*details.latencyTimerMs <= cLATENCY_HARMLESS_MS) {
-        return CheckFinding{"latency", false,
+        return CheckFinding{"latency", Weight::ok,
                             "The adapter's latency timer is " +
                                 std::to_string(*details.latencyTimerMs) +
                                 " ms: it does not slow an update down."};
     }
-    return CheckFinding{"latency", false, latencyTimerText(details)};
+    return CheckFinding{"latency", updaterKeepsLatencyTimer() ? Weight::advice : Weight::ok,
+                        latencyTimerText(details)};
 }
 
 std::string versionText(std::uint16_t version) {
@@ -112,17 +113,17 @@ std::string loggerText(const LoggerFindings& found) {
 
 CheckFinding imageFinding(const LoggerFindings& found) {
     if (!found.bootloader) {
-        return {"image", false,
+        return {"image", Weight::ok,
                 "The image an update programs is chosen from the bootloader's identity, which "
                 "the check does not start; the update reads it first."};
     }
     if (found.image < 0) {
-        return {"image", true,
+        return {"image", Weight::problem,
                 "No embedded firmware image fits this logger; an update would stop before "
                 "programming anything."};
     }
     const TBl3FileHeader header = getFirmwareHeader(found.image);
-    return {"image", false,
+    return {"image", Weight::ok,
             "An update would program image " + std::to_string(found.image) + " (V" +
                 firmwareVersionText(header) + ")."};
 }
@@ -141,11 +142,11 @@ std::string noLoggerText(const LookOutcome& outcome) {
 
 void addLoggerFindings(PortCheck& check, const LookOutcome& outcome, const LoggerFindings& found) {
     if (outcome.code != cNT_FINISHED || !found.identity) {
-        check.findings.push_back({"logger", true, noLoggerText(outcome)});
+        check.findings.push_back({"logger", Weight::problem, noLoggerText(outcome)});
         check.status = outcome.code == cNT_RETRY ? cEX_RETRY : outcome.value;
         return;
     }
-    check.findings.push_back({"logger", false, loggerText(found)});
+    check.findings.push_back({"logger", Weight::ok, loggerText(found)});
     check.findings.push_back(imageFinding(found));
     if (found.bootloader && found.image < 0) {
         check.status = cEX_UPDATE_ID;
@@ -154,7 +155,7 @@ void addLoggerFindings(PortCheck& check, const LookOutcome& outcome, const Logge
 
 bool hasProblem(const PortCheck& check) {
     for (const CheckFinding& f : check.findings) {
-        if (f.problem) {
+        if (f.weight == Weight::problem) {
             return true;
         }
     }
@@ -179,13 +180,13 @@ PortCheck checkPort(const std::string& port) {
     LoggerFindings found;
     const LookOutcome outcome = lookAtLogger(port, found);
     const bool opened = !(outcome.code == cNT_ABORTED && outcome.value == cEX_PORT_NOT_READY);
-    check.findings.push_back(
-        {"port", !opened, opened ? "The port opens." : portText(outcome, details)});
+    check.findings.push_back({"port", opened ? Weight::ok : Weight::problem,
+                              opened ? "The port opens." : portText(outcome, details)});
     if (const auto latency = latencyFinding(details)) {
         check.findings.push_back(*latency);
     }
     for (const ServiceFinding& service : servicesClaiming(details)) {
-        check.findings.push_back({service.service, true, service.text});
+        check.findings.push_back({service.service, Weight::problem, service.text});
     }
     if (!opened) {
         check.status = cEX_PORT_NOT_READY;
@@ -201,11 +202,22 @@ PortCheck checkPort(const std::string& port) {
 
 namespace {
 
+const char* weightName(Weight weight) {
+    switch (weight) {
+        case Weight::ok:
+            return "ok";
+        case Weight::advice:
+            return "advice";
+        case Weight::problem:
+            return "problem";
+    }
+    return "problem";
+}
+
 void printLines(const PortCheck& check) {
     const std::string prefix = safeText(check.port) + ": ";
     for (const CheckFinding& f : check.findings) {
-        std::printf("%s%s %s\n", prefix.c_str(), f.problem ? "[!]" : "[ok]",
-                    safeText(f.text).c_str());
+        std::printf("%s%s: %s\n", prefix.c_str(), weightName(f.weight), safeText(f.text).c_str());
     }
     std::printf("%s%s\n", prefix.c_str(), check.verdict.c_str());
 }
@@ -214,7 +226,7 @@ void printJson(const PortCheck& check) {
     for (const CheckFinding& f : check.findings) {
         const nlohmann::json line{{"port", safeText(check.port)},
                                   {"finding", f.topic},
-                                  {"problem", f.problem},
+                                  {"weight", weightName(f.weight)},
                                   {"text", safeText(f.text)}};
         std::printf("%s\n",
                     line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());

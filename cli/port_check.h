@@ -13,9 +13,15 @@ namespace pelion::cli {
 // port where no logger answers, 30.
 inline constexpr int cEXIT_CHECK_AT_RISK = 3;
 
+enum class Weight {
+    ok,
+    advice,   // costs the update time, or the user may want to know
+    problem,  // stops or endangers an update
+};
+
 struct CheckFinding {
     const char* topic;  // "port", "latency", "ModemManager", "brltty", "logger", "image"
-    bool problem;       // something that stops or endangers an update
+    Weight weight;
     std::string text;
 };
 

@@ -77,10 +77,10 @@ TEST_F(PortCheck, NamesTheLoggerInItsApplicationAndLeavesItThere) {
     const std::string p = logger.portPath() + ": ";
     EXPECT_EQ(linesOf(out()),
               (std::vector<std::string>{
-                  p + "[ok] The port opens.",
-                  p + "[ok] A logger answers: class 26113 [PelionB], version 6.1, serial number "
+                  p + "ok: The port opens.",
+                  p + "ok: A logger answers: class 26113 [PelionB], version 6.1, serial number "
                       "327980.",
-                  p + "[ok] The image an update programs is chosen from the bootloader's "
+                  p + "ok: The image an update programs is chosen from the bootloader's "
                       "identity, which the check does not start; the update reads it first.",
                   p + "Ready for an update."}));
     EXPECT_FALSE(logger.inBootloader());
@@ -92,9 +92,9 @@ TEST_F(PortCheck, NamesTheImageOfALoggerFoundInItsBootloader) {
     config.startInBootloader = true;
     sim::SimulatedLogger logger(config);
     EXPECT_EQ(check(logger.portPath()), 0) << out();
-    EXPECT_TRUE(says("[ok] A logger answers: class 51202 [")) << out();
+    EXPECT_TRUE(says("ok: A logger answers: class 51202 [")) << out();
     EXPECT_TRUE(says("running its bootloader; platform ")) << out();
-    EXPECT_TRUE(says("[ok] An update would program image 11 (V6.02).")) << out();
+    EXPECT_TRUE(says("ok: An update would program image 11 (V6.02).")) << out();
     EXPECT_TRUE(logger.inBootloader());
     expectUntouched(logger, 2);  // the platform and update-ID queries
 }
@@ -105,7 +105,7 @@ TEST_F(PortCheck, ABootloaderThatNoImageFitsIsNotReady) {
     config.upidId = 0x1234;
     sim::SimulatedLogger logger(config);
     EXPECT_EQ(check(logger.portPath()), 47) << out();
-    EXPECT_TRUE(says("[!] No embedded firmware image fits this logger")) << out();
+    EXPECT_TRUE(says("problem: No embedded firmware image fits this logger")) << out();
     EXPECT_TRUE(linesOf(out()).back().ends_with("Not ready for an update; see above."));
     expectUntouched(logger, 2);
 }
@@ -135,10 +135,10 @@ struct PortCase {
 TEST_F(PortCheck, MissingPortAndSilentPortSayWhy) {
     const PortCase cases[] = {
         {"/dev/no-such-logger", 10,
-         "[!] No such device (No such file or directory). Check the port name and that the "
+         "problem: No such device (No such file or directory). Check the port name and that the "
          "logger's USB cable is plugged in."},
         {"", 30,
-         "[!] The port opens but no logger answers. Check that the logger is attached to this "
+         "problem: The port opens but no logger answers. Check that the logger is attached to this "
          "port and switched on."},
     };
     test::BareTerminal silent;
@@ -157,7 +157,7 @@ TEST_F(PortCheck, PortHeldByAnotherProgramNamesTheProgram) {
     ASSERT_EQ(ioctl(holder, TIOCEXCL), 0);
     EXPECT_EQ(check(terminal.slavePath()), 10) << out();
     close(holder);
-    EXPECT_TRUE(says("[!] The port is held by ")) << out();
+    EXPECT_TRUE(says("problem: The port is held by ")) << out();
     EXPECT_TRUE(says("(process " + std::to_string(getpid()) + "). Close that program")) << out();
 }
 
@@ -178,7 +178,7 @@ TEST_F(PortCheck, PortWithoutPermissionNamesTheGroupToJoin) {
     const std::string name = owner->gr_name;
     EXPECT_EQ(check(terminal.slavePath(), prefix), 10) << out() << tool_->err();
     EXPECT_TRUE(
-        says("[!] Not permitted to open the port (Permission denied). The port belongs "
+        says("problem: Not permitted to open the port (Permission denied). The port belongs "
              "to the group " +
              name + ": join it with sudo usermod -aG " + name + " $USER"))
         << out();
