@@ -107,7 +107,7 @@ bool fileClaims(const fs::path& rules, const ComPortDetails& port) {
 }
 
 // brltty's rules files as udev reads them: a name in an earlier folder hides the same name in
-// a later one, and a link to /dev/null masks it.
+// a later one (a link to /dev/null, which holds no rule, masks it so).
 std::vector<fs::path> brlttyRules(const SystemPlaces& places) {
     std::set<std::string> seen;
     std::vector<fs::path> rules;
@@ -118,9 +118,7 @@ std::vector<fs::path> brlttyRules(const SystemPlaces& places) {
             if (!name.ends_with(".rules") || !seen.insert(name).second) {
                 continue;
             }
-            const bool masked = fs::is_symlink(entry.path(), error) &&
-                                fs::read_symlink(entry.path(), error) == "/dev/null";
-            if (!masked && name.find("brltty") != std::string::npos) {
+            if (name.find("brltty") != std::string::npos) {
                 rules.push_back(entry.path());
             }
         }
