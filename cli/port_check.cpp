@@ -2,11 +2,13 @@
 
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "app/latency_advice.h"
 #include "app/notification_texts.h"
 #include "app/port_failure_text.h"
 #include "app/safe_text.h"
+#include "cli/console.h"
 #include "cli/port_services.h"
 #include "cli/text_table.h"
 #include "cli/updater.h"
@@ -21,6 +23,8 @@ namespace pelion::cli {
 
 namespace {
 
+constexpr std::chrono::milliseconds cINTERRUPT_POLL{50};
+
 // How the look at the logger ended, from the worker's notifications.
 struct LookOutcome {
     std::uint32_t code = cNT_ABORTED;
@@ -28,20 +32,36 @@ struct LookOutcome {
     std::optional<std::int32_t> portFailure;
 };
 
+bool endsRun(std::uint32_t code) {
+    return code == cNT_FINISHED || code == cNT_ABORTED || code == cNT_RETRY;
+}
+
+// The look runs on a worker thread of its own, so that Ctrl-C can cancel it at its next
+// attempt and the port is closed with its settings put back.
 LookOutcome lookAtLogger(const std::string& port, LoggerFindings& findings) {
     auto queue = std::make_shared<NotificationQueue>();
     auto run = std::make_shared<CheckContext>(queue, currentUpdateOptions());
-    TLoggerCheck(run, port).Execute();
-    findings = run->findings;
+    std::thread worker([run, port] { TLoggerCheck(run, port).Execute(); });
     LookOutcome outcome;
-    while (const auto n = queue->takeFor(std::chrono::milliseconds(0))) {
+    for (bool ended = false; !ended;) {
+        if (interruptFlag().load()) {
+            run->bCancel.store(true);
+        }
+        const auto n = queue->takeFor(cINTERRUPT_POLL);
+        if (!n) {
+            continue;
+        }
         if (n->code == cNT_PORT_FAILURE) {
             outcome.portFailure = n->value;
-        } else if (n->code == cNT_FINISHED || n->code == cNT_ABORTED || n->code == cNT_RETRY) {
+        }
+        if (endsRun(n->code)) {
             outcome.code = n->code;
             outcome.value = n->value;
+            ended = true;
         }
     }
+    worker.join();
+    findings = run->findings;
     return outcome;
 }
 
@@ -242,6 +262,7 @@ void printJson(const PortCheck& check) {
 }  // namespace
 
 int runCheck(const std::vector<std::string>& ports, bool json) {
+    catchInterrupt();
     int status = cEXIT_OK;
     for (const std::string& port : ports) {
         const PortCheck check = checkPort(port);
@@ -249,6 +270,9 @@ int runCheck(const std::vector<std::string>& ports, bool json) {
         std::fflush(stdout);
         if (status == cEXIT_OK) {
             status = check.status;
+        }
+        if (check.status == cEX_CANCELLED) {
+            return cEX_CANCELLED;  // Ctrl-C ends the whole check
         }
     }
     return status;

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -148,6 +149,25 @@ TEST_F(PortCheck, MissingPortAndSilentPortSayWhy) {
         EXPECT_TRUE(says(port + ": " + c.finding)) << out();
         EXPECT_TRUE(says(port + ": Not ready for an update; see above.")) << out();
     }
+}
+
+// Ctrl-C while the logger is being asked ends the look at its next attempt and the whole check.
+TEST_F(PortCheck, CtrlCCancelsTheCheck) {
+    sim::SimulatedLogger logger(test::loggerOfImage11());
+    logger.muteNextExchanges(1000);
+    std::vector<std::string> args{test::buildProgram("pelion-update"),
+                                  "--check",
+                                  "--port",
+                                  logger.portPath(),
+                                  "--port",
+                                  "/dev/no-such-logger"};
+    tool_ = std::make_unique<ChildProcess>(
+        args, std::map<std::string, std::string>{{"XDG_CONFIG_HOME", settings_.string()}});
+    ASSERT_TRUE(logger.waitForReceived(3, std::chrono::seconds(30)));
+    tool_->signal(SIGINT);
+    EXPECT_EQ(tool_->finish(), 20) << out() << tool_->err();
+    EXPECT_TRUE(says(logger.portPath() + ": problem: Process cancelled!")) << out();
+    EXPECT_FALSE(says("/dev/no-such-logger")) << out();
 }
 
 TEST_F(PortCheck, PortHeldByAnotherProgramNamesTheProgram) {
