@@ -1,5 +1,6 @@
 #include "app/run_control.h"
 
+#include "app/latency_advice.h"
 #include "app/notification_texts.h"
 #include "app/port_failure_text.h"
 #include "firmware/catalogue.h"
@@ -38,6 +39,9 @@ bool RunControl::PrepareRun(const std::string& sFile, std::string* reason) {
     }
     file_ = chosenImage_ == 0 ? currentFirmwareFile() : nullptr;
     FPort = view_.portFieldText();
+    if (const auto warning = latencyWarningBeforeUpdate(FPort)) {
+        view_.adviseBeforeRun(*warning);
+    }
     repeats_ = 0;
     progRepeats_ = 0;
     return true;

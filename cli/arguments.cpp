@@ -49,6 +49,7 @@ const std::array cOPTIONS{
                [](Arguments& a, const std::string&) { a.tabSeparated = true; }},
     OptionSpec{"--list-firmware", Takes::nothing,
                [](Arguments& a, const std::string&) { a.listFirmware = true; }},
+    OptionSpec{"--check", Takes::nothing, [](Arguments& a, const std::string&) { a.check = true; }},
     OptionSpec{"--read-info-only", Takes::nothing,
                [](Arguments& a, const std::string&) { a.readInfoOnly = true; }},
     OptionSpec{"--yes", Takes::nothing, [](Arguments& a, const std::string&) { a.yes = true; }},
@@ -168,9 +169,19 @@ Options:
   --list-ports       list the logger ports found and exit: a table of each port with its
                      device path, USB vendor:product ID, manufacturer, product and serial
                      number where the device tells them ("-" where not).
-  --tab-separated    with --list-ports: no heading, one line per port with seven fields
+  --tab-separated    with --list-ports: no heading, one line per port with nine fields
                      separated by tabs, an unknown one empty: port, device path, vendor ID,
-                     product ID, manufacturer, product, serial number.
+                     product ID, manufacturer, product, serial number, latency timer (ms),
+                     location.
+  --check            look at each port (--port; without it, every logger port found) and
+                     exit: one line per finding, each with what to do (does the port open,
+                     or who holds it; the adapter's latency timer; on Linux ModemManager
+                     or brltty taking the adapter away; which logger answers, and the
+                     image an update would choose where that is known without the
+                     bootloader), then a verdict. Nothing in the logger is changed. With
+                     --json the findings are JSON lines. Exit status: 0 ready, 3 a logger
+                     answers but a system service may break an update, 10 the port does
+                     not open, 30 no logger answers (else the abort code that stopped it).
   --list-firmware    list the embedded firmware images, newest first, and exit.
   --read-info-only   identify the logger and choose the image, but program nothing
                      (internal mode only; ends with "Only read update info!", exit 70).

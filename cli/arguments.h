@@ -22,6 +22,7 @@ struct Arguments {
     bool listPorts = false;
     bool tabSeparated = false;  // --list-ports for scripts
     bool listFirmware = false;
+    bool check = false;  // --check: look at each port and its logger, change nothing
     bool readInfoOnly = false;
     bool yes = false;
     bool help = false;

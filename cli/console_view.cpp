@@ -48,6 +48,12 @@ void ConsoleView::showResult(const std::string& sMsg) {
     }
 }
 
+// Advice is no part of the run's report; it goes where the tool's other remarks go.
+void ConsoleView::adviseBeforeRun(const std::string& sText) {
+    std::fprintf(stderr, "pelion-update: %s%s\n", prefix_.c_str(), safeText(sText).c_str());
+    std::fflush(stderr);
+}
+
 // The window shows the explanation as a report line; it is reported with the verdict here.
 void ConsoleView::explainPortFailure(const std::string& sText) {
     reported_.push_back(sText);

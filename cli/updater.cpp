@@ -15,6 +15,7 @@
 #include "cli/event_loop.h"
 #include "cli/exit_status.h"
 #include "cli/firmware_table.h"
+#include "cli/port_check.h"
 #include "cli/port_table.h"
 #include "cli/progress_line.h"
 #include "cli/several_ports.h"
@@ -113,6 +114,19 @@ std::vector<std::string> choosePorts(const Arguments& a) {
     return {};
 }
 
+// The named ports, else every logger port found.
+int checkPorts(const Arguments& a) {
+    std::vector<std::string> ports = a.ports;
+    if (ports.empty()) {
+        getComPortList(ports);
+    }
+    if (ports.empty()) {
+        return fail(cEX_PORT_NOT_READY,
+                    "no logger port found; attach the logger, or name its port with --port");
+    }
+    return runCheck(ports, a.json);
+}
+
 // Asks the question on the terminal; only y or yes goes on.
 bool askOnTerminal(const Question& q) {
     std::fprintf(stderr, "%s\n%s [y/N] ", q.line1, q.line2);
@@ -194,6 +208,9 @@ int runUpdater(const std::vector<std::string>& args) {
             std::fputs(firmwareTable(embeddedHeaders()).c_str(), stdout);
         }
         return a.fileVersion ? showFileVersion(*a.fileVersion) : status;
+    }
+    if (a.check) {
+        return checkPorts(a);
     }
     const std::vector<std::string> ports = choosePorts(a);
     if (ports.empty()) {

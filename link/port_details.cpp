@@ -11,4 +11,14 @@ ComPortDetails namedPort(const std::string& name) {
     return details;
 }
 
+ComPortDetails getComPortDetails(const std::string& name) {
+    const std::string path = comPortPath(name);
+    for (ComPortDetails& port : getComPortDetails()) {
+        if (port.name == name || port.devicePath == path) {
+            return port;
+        }
+    }
+    return namedPort(name);
+}
+
 }  // namespace pelion

@@ -1,6 +1,7 @@
 // Port details on Linux: udev's view of each logger port and of the USB device it hangs off.
 #include <libudev.h>
 
+#include <charconv>
 #include <memory>
 
 #include "link/port_details.h"
@@ -23,6 +24,20 @@ std::string attribute(udev_device* device, const char* name) {
     return value ? value : "";
 }
 
+// The latency timer of USB serial drivers that keep one (ftdi_sio): an attribute of the
+// usb-serial port device between the USB device and the tty.
+std::optional<int> latencyTimer(udev_device* tty) {
+    udev_device* port = udev_device_get_parent_with_subsystem_devtype(tty, "usb-serial", nullptr);
+    const std::string text = attribute(port, "latency_timer");
+    int ms = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), ms);
+    if (text.empty() || error != std::errc{} ||
+        (end != text.data() + text.size() && *end != '\n')) {
+        return std::nullopt;
+    }
+    return ms;
+}
+
 // The port named as getComPortList names it, looked up by its device node.
 ComPortDetails detailsOf(udev* context, const std::string& name) {
     ComPortDetails details = namedPort(name);
@@ -38,6 +53,11 @@ ComPortDetails detailsOf(udev* context, const std::string& name) {
     details.manufacturer = attribute(usb, "manufacturer");
     details.product = attribute(usb, "product");
     details.serial = attribute(usb, "serial");
+    const char* usbName = usb ? udev_device_get_sysname(usb) : nullptr;
+    details.location = usbName ? usbName : "";
+    if (tty) {
+        details.latencyTimerMs = latencyTimer(tty.get());
+    }
     return details;
 }
 

@@ -56,7 +56,7 @@ std::vector<std::string> cellsOf(const std::string& row) {
 }
 
 ComPortDetails portWith(const std::string& text) {
-    return {"ttyUSB0", "/dev/ttyUSB0", "0403", "6001", text, text, text};
+    return {"ttyUSB0", "/dev/ttyUSB0", "0403", "6001", text, text, text, "", std::nullopt};
 }
 
 TEST(OutsideText, PortTableShowsDeviceStringsSafely) {
@@ -67,17 +67,17 @@ TEST(OutsideText, PortTableShowsDeviceStringsSafely) {
         ASSERT_EQ(lines.size(), 2u) << c.name << "\n" << table;
         EXPECT_EQ(cellsOf(lines[1]),
                   (std::vector<std::string>{"ttyUSB0", "/dev/ttyUSB0", "0403:6001", c.shown,
-                                            c.shown, c.shown}))
+                                            c.shown, c.shown, "-"}))
             << c.name;
     }
 }
 
-TEST(OutsideText, TabSeparatedPortsKeepSevenFields) {
+TEST(OutsideText, TabSeparatedPortsKeepNineFields) {
     for (const OutsideText& c : cOUTSIDE_TEXTS) {
         const std::string text = cli::portTabSeparated({portWith(c.text)});
         EXPECT_FALSE(holdsControl(text)) << c.name;
         EXPECT_EQ(text, "ttyUSB0\t/dev/ttyUSB0\t0403\t6001\t" + c.shown + "\t" + c.shown + "\t" +
-                            c.shown + "\n")
+                            c.shown + "\t\t\n")
             << c.name;
     }
 }

@@ -40,16 +40,16 @@ TEST(DeviceStrings, HostileStringsAreShownEscapedInBothListForms) {
     const std::string table = listPorts({});
     EXPECT_FALSE(holdsControl(table, false)) << table;
     EXPECT_EQ(table, "Port     Device        USB ID     Manufacturer        Product" +
-                         std::string(31, ' ') +
-                         "Serial\n"
+                         std::string(31, ' ') + "Serial" + std::string(13, ' ') +
+                         "Latency\n"
                          "ttyUSB0  /dev/ttyUSB0  0403:6001  FT\\x0ADI\\x09forged  "
-                         "\\x1B]0;pwned\\x07FT232R\\x1B[1A\\x1B[2K  \\xC2\\x9B31mA1\\xFF\n");
+                         "\\x1B]0;pwned\\x07FT232R\\x1B[1A\\x1B[2K  \\xC2\\x9B31mA1\\xFF  -\n");
 
     const std::string lines = listPorts({"--tab-separated"});
     EXPECT_FALSE(holdsControl(lines, true)) << lines;
     EXPECT_EQ(lines,
               "ttyUSB0\t/dev/ttyUSB0\t0403\t6001\tFT\\x0ADI\\x09forged\t"
-              "\\x1B]0;pwned\\x07FT232R\\x1B[1A\\x1B[2K\t\\xC2\\x9B31mA1\\xFF\n");
+              "\\x1B]0;pwned\\x07FT232R\\x1B[1A\\x1B[2K\t\\xC2\\x9B31mA1\\xFF\t\tusb-ttyUSB0\n");
 }
 
 // Readable text of other scripts than Latin passes as it is.
@@ -61,7 +61,7 @@ TEST(DeviceStrings, Utf8StringsPassUnchanged) {
                     "A1"});
     EXPECT_EQ(listPorts({"--tab-separated"}),
               "ttyUSB0\t/dev/ttyUSB0\t0403\t6001\tM\xC3\xBCller GmbH\t\xC3\x9C"
-              "bertrager\tA1\n");
+              "bertrager\tA1\t\tusb-ttyUSB0\n");
 }
 
 }  // namespace

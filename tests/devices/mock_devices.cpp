@@ -76,9 +76,15 @@ std::string MockDevices::plugIn(const UsbAdapter& a) {
         a.manufacturer.c_str(), "product", a.product.c_str(), "serial", a.serial.c_str(), nullptr,
         // properties
         "DEVTYPE", "usb_device", nullptr);
+    gchar* port = a.latencyTimer ? umockdev_testbed_add_device(
+                                       bed_->testbed, "usb-serial", a.tty.c_str(), usb,
+                                       "latency_timer", a.latencyTimer->c_str(), nullptr, nullptr)
+                                 : nullptr;
     const std::string devName = "/dev/" + a.tty;
-    gchar* tty = umockdev_testbed_add_device(bed_->testbed, "tty", a.tty.c_str(), usb, "dev",
-                                             "188:0", nullptr, "DEVNAME", devName.c_str(), nullptr);
+    gchar* tty = umockdev_testbed_add_device(
+        bed_->testbed, "tty", a.tty.c_str(), port ? port : usb, "dev", "188:0", nullptr, "DEVNAME",
+        devName.c_str(), "ID_MM_DEVICE_IGNORE", a.modemManagerIgnores ? "1" : "0", nullptr);
+    g_free(port);
     const std::string ttyPath = tty;
     bed_->usbOfTty[ttyPath] = usb;
     g_free(usb);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace pelion::test {
@@ -20,6 +21,10 @@ struct UsbAdapter {
     std::string manufacturer;
     std::string product;
     std::string serial;
+    // The latency_timer attribute of the usb-serial port between the USB device and the tty,
+    // as ftdi_sio keeps it ("16\n"); none: the driver keeps no timer.
+    std::optional<std::string> latencyTimer = std::nullopt;
+    bool modemManagerIgnores = false;  // udev marks the tty ID_MM_DEVICE_IGNORE=1
 };
 
 class MockDevices {

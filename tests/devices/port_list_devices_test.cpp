@@ -88,10 +88,11 @@ TEST(PortListDevices, ListPortsShowsTheUsbDetailsAndLeavesOtherTtysOut) {
     devices.plugIn(cLOGGER_CABLE);
     devices.addPlainTty("ttyS0");
     EXPECT_EQ(listPorts({}),
-              "Port     Device        USB ID     Manufacturer  Product          Serial\n"
-              "ttyUSB0  /dev/ttyUSB0  0403:6001  FTDI          FT232R USB UART  A10K3XYZ\n");
-    EXPECT_EQ(listPorts({"--tab-separated"}),
-              "ttyUSB0\t/dev/ttyUSB0\t0403\t6001\tFTDI\tFT232R USB UART\tA10K3XYZ\n");
+              "Port     Device        USB ID     Manufacturer  Product          Serial    Latency\n"
+              "ttyUSB0  /dev/ttyUSB0  0403:6001  FTDI          FT232R USB UART  A10K3XYZ  -\n");
+    EXPECT_EQ(
+        listPorts({"--tab-separated"}),
+        "ttyUSB0\t/dev/ttyUSB0\t0403\t6001\tFTDI\tFT232R USB UART\tA10K3XYZ\t\tusb-ttyUSB0\n");
 }
 
 }  // namespace

@@ -190,7 +190,7 @@ TEST_F(WindowsProgram, ListsOnlyTheVirtualComPortsOfTheSerialDeviceMap) {
     ASSERT_TRUE(wine_.reg({"add", cSERIAL_DEVICE_MAP, "/v", "\\Device\\Serial7", "/t", "REG_SZ",
                            "/d", "COM9", "/f"}));
     EXPECT_EQ(run({"--list-ports", "--tab-separated"}), 0) << err();
-    EXPECT_EQ(linesOf(out()), std::vector<std::string>{"COM33\t\\\\.\\COM33\t\t\t\t\t"});
+    EXPECT_EQ(linesOf(out()), std::vector<std::string>{"COM33\t\\\\.\\COM33\t\t\t\t\t\t\t"});
 }
 
 // Wine turns the terminal's interrupt signal into the console's CTRL_C_EVENT.
