@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iostream>
 
+#include "pelion_version.h"
+
 #include "app/internal_gate.h"
 #include "app/notification_texts.h"
 #include "app/options.h"
@@ -175,7 +177,7 @@ int runUpdater(const std::vector<std::string>& args) {
         return cEXIT_OK;
     }
     if (a.version) {
-        std::printf("%s\n", cTXT_VERSION);
+        std::printf("pelion-update %s\n", PELION_VERSION_TEXT);
         return cEXIT_OK;
     }
     applyCommandLineOptions(a.elements, IsInternal());
