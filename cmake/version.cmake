@@ -37,6 +37,16 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/pelion_version.h.in ${PELION_GENERATED_
 add_library(pelion_version INTERFACE)
 target_include_directories(pelion_version INTERFACE ${PELION_GENERATED_DIR})
 
+# pelion_add_version_resource(TARGET RC_FILE): a Windows program's version resource. The
+# resource compiler tells the build nothing of the files it includes, so the resource is made
+# again whenever the version header or the shared resource text changes, as C++ files are.
+function(pelion_add_version_resource target rc)
+    target_sources(${target} PRIVATE ${rc})
+    target_link_libraries(${target} PRIVATE pelion_version)
+    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS
+        "${PELION_GENERATED_DIR}/pelion_version.h;${PROJECT_SOURCE_DIR}/packaging/windows/version_resource.rc")
+endfunction()
+
 # Build paths stay out of the programs: file names in debug information and in __FILE__ are
 # those inside the source tree, wherever the tree and the build folder lie, so that a release
 # built anywhere is the same byte for byte. The build folder is mapped after the source tree it
