@@ -194,14 +194,16 @@ std::map<std::string, std::string> valuesOf(const std::string& lines) {
 }
 
 // What Explorer shows of an installed program (its version resource, read by Windows' own
-// calls) names it, the version and the commit it was built from, as its --version does.
+// calls) names it, the version and the commit it was built from, as its --version does; the
+// window program has its icon, the command-line program none.
 void expectVersionResource(WineSession& wine, const std::string& program,
-                           const std::string& description) {
+                           const std::string& description, const std::string& icons) {
     const fs::path file = installFolder() / (program + ".exe");
     auto probe = wine.start(PELION_WIN32_VERSION_PROBE, {file.string()});
     ASSERT_EQ(probe->finish(), 0) << program << ": " << probe->err();
     auto values = valuesOf(probe->out());
     EXPECT_EQ(values["ProductName"], cPRODUCT) << probe->out();
+    EXPECT_EQ(values["Icons"], icons);
     EXPECT_EQ(values["FileDescription"], description);
     EXPECT_EQ(values["OriginalFilename"], program + ".exe");
     EXPECT_EQ(values["FileVersion"], PELION_VERSION);
@@ -229,9 +231,9 @@ TEST(WindowsInstaller, InstallsForAllUsersRunsBothProgramsAndUninstallsWithoutTr
     EXPECT_TRUE(registeredAsInstalled(wine, code)) << "no uninstall entry";
     EXPECT_EQ(startMenuEntries().size(), windowProgramBuilt() ? 1U : 0U);
     expectExactlyTheDllsNeeded(installFolder());
-    expectVersionResource(wine, "pelion-update", "Pelion firmware updater, command line");
+    expectVersionResource(wine, "pelion-update", "Pelion firmware updater, command line", "0");
     if (windowProgramBuilt()) {
-        expectVersionResource(wine, "pelion-update-gui", cPRODUCT);
+        expectVersionResource(wine, "pelion-update-gui", cPRODUCT, "1");
     }
 
     sim::SimulatedLogger logger(test::loggerOfImage11());

@@ -3,10 +3,13 @@
 //
 //   pelion-version-probe PROGRAM.exe
 //
-// One line per value, UTF-8: "FixedFileVersion=A.B.C.D" from the fixed part, then NAME=VALUE
-// for each string of the first translation the resource lists. Exit status 1 when the program
-// has no version resource, no translation or no fixed part.
+// One line per value, UTF-8: "Icons=N", the icons Explorer finds in it (ExtractIconExW),
+// "FixedFileVersion=A.B.C.D" from the fixed part, then NAME=VALUE for each string of the first
+// translation the resource lists. Exit status 1 when the program has no version resource, no
+// translation or no fixed part.
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <cstdio>
 #include <string>
@@ -44,6 +47,7 @@ int wmain(int argc, wchar_t** argv) {
         std::fputs("usage: pelion-version-probe PROGRAM.exe\n", stderr);
         return 2;
     }
+    std::printf("Icons=%u\n", ExtractIconExW(argv[1], -1, nullptr, nullptr, 0));
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(argv[1], &ignored);
     if (size == 0) {
