@@ -9,6 +9,8 @@
 // translation or no fixed part.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -43,6 +45,8 @@ struct Translation {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // Lines end in \n alone, as the tests read them.
+    _setmode(_fileno(stdout), _O_BINARY);
     if (argc != 2) {
         std::fputs("usage: pelion-version-probe PROGRAM.exe\n", stderr);
         return 2;
