@@ -27,14 +27,12 @@ VERSION=${3:-$(cached CMAKE_PROJECT_VERSION)}
 COMMIT=${4:-$(built_commit)}
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
     SOURCE_DATE_EPOCH=$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null) || {
-        echo "make_packages.sh: no git history to take the packages' time from; set SOURCE_DATE_EPOCH" >&2
+        echo "make_packages.sh: no git history to date the packages by; set SOURCE_DATE_EPOCH" >&2
         exit 1
     }
 fi
-# strip and the archivers take their times from it too.
+# strip dates the programs' headers with it; zip stores local times, so the zone is fixed.
 export SOURCE_DATE_EPOCH TZ=UTC
-# Installed programs and README are the same for whoever builds them, whatever their umask.
-umask 022
 GUI=0
 [ "$(cached PELION_GUI)" = ON ] && GUI=1
 
