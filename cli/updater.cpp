@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <iostream>
 
+#include "pelion_version.h"
+
 #include "app/internal_gate.h"
 #include "app/notification_texts.h"
 #include "app/options.h"
@@ -189,7 +191,7 @@ int runUpdater(const std::vector<std::string>& args) {
         return cEXIT_OK;
     }
     if (a.version) {
-        std::printf("%s\n", cTXT_VERSION);
+        std::printf("pelion-update %s\n", PELION_VERSION_TEXT);
         return cEXIT_OK;
     }
     std::string settingsProblem;

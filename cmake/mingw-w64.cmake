@@ -10,6 +10,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# The same program from any build path (link_relative.sh says why).
+set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_CURRENT_LIST_DIR}/link_relative.sh)
 if(PELION_QT_WINDOWS)
     # Qt's packages come from the Windows Qt; its moc, rcc and uic are the host's.
     list(APPEND CMAKE_FIND_ROOT_PATH ${PELION_QT_WINDOWS})

@@ -22,8 +22,13 @@ for program in pelion-update pelion-update-gui pelion-sim; do
     [ -f "$WORK/root/usr/share/man/man1/$program.1.gz" ] || fail "$program has no manual page"
 done
 
-version=$("$BIN/pelion-update" --version)
-[ "$version" = "v2022-10-13" ] || fail "pelion-update --version printed \"$version\""
+# Each program names its version and the commit it was built from.
+for program in pelion-update pelion-update-gui; do
+    version=$(QT_QPA_PLATFORM=offscreen "$BIN/$program" --version)
+    pattern="^$program 2022\.10\.13 \(commit [0-9a-f]{40}( with local changes)?\)$"
+    [[ $version =~ $pattern ]] ||
+        fail "$program --version printed \"$version\""
+done
 [ "$("$BIN/pelion-update" --list-firmware | wc -l)" -eq 12 ] ||
     fail "pelion-update --list-firmware does not list the eleven images under a heading"
 

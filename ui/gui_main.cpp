@@ -1,11 +1,13 @@
 // pelion-update-gui: the updater window.
 //
 //   pelion-update-gui [--port PORT] [--quit-when-idle] [ELEMENT...]
+//   pelion-update-gui --version
 //
 // ELEMENTs are the switches "cc:-", "cf:-", "cp:-", "f:+" (internal mode) and "mf:+"/"mf:-".
 // --port puts PORT into the port field at start, for a port the system does not list as a
 // logger port (a simulated logger's pseudo-terminal). --quit-when-idle ends the program at its
-// first idle moment, which is how its start-up is measured.
+// first idle moment, which is how its start-up is measured. --version prints the version and the
+// commit the program was built from, without opening a window.
 #include <QApplication>
 #include <QTimer>
 #include <cstring>
@@ -14,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "pelion_version.h"
 #include "ui/gui_windows.h"
 #include "update/pelion_comm_thread.h"
 
@@ -23,7 +26,8 @@ constexpr const char* cUSAGE =
     "usage: pelion-update-gui [--port PORT] [--quit-when-idle] [ELEMENT...]\n"
     "  --port PORT       put PORT into the port field at start\n"
     "  --quit-when-idle  end at the first idle moment (to measure the start-up)\n"
-    "  ELEMENT           cc:- cf:- cp:- f:+ (internal mode only), mf:+ or mf:-\n";
+    "  ELEMENT           cc:- cf:- cp:- f:+ (internal mode only), mf:+ or mf:-\n"
+    "       pelion-update-gui --version\n";
 
 struct CommandLine {
     std::vector<std::string> elements;  // the program path first, then the switches
@@ -31,9 +35,9 @@ struct CommandLine {
     bool quitWhenIdle = false;
 };
 
-bool asksForHelp(int argc, char** argv) {
+bool hasOption(int argc, char** argv, const char* option) {
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0) {
+        if (std::strcmp(argv[i], option) == 0) {
             return true;
         }
     }
@@ -57,8 +61,12 @@ CommandLine readCommandLine(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (asksForHelp(argc, argv)) {
+    if (hasOption(argc, argv, "--help")) {
         std::cout << cUSAGE;
+        return 0;
+    }
+    if (hasOption(argc, argv, "--version")) {
+        std::cout << "pelion-update-gui " << PELION_VERSION_TEXT << '\n';
         return 0;
     }
     QApplication app(argc, argv);

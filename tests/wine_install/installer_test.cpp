@@ -1,15 +1,19 @@
 // The Windows packages that ./run windows leaves in the build folder, as an IT department uses
 // them: the MSI installed and removed silently with msiexec under Wine, the installed programs
-// run from where the installer put them, a newer MSI over an older one; and the zip's contents.
+// run from where the installer put them and their version resources read as Windows reads
+// them, a newer MSI over an older one and one of the same version over another; and the zip's
+// contents.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
 
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
 
+#include "pelion_version.h"
 #include "sim/simulated_logger.h"
 #include "tests/support/image_11_logger.h"
 #include "tests/support/image_lines.h"
@@ -177,6 +181,44 @@ void keepDesktopMenusInTheBuild() {
     setenv("XDG_CONFIG_HOME", (menus / "config").c_str(), 1);
 }
 
+// NAME=VALUE lines into a map.
+std::map<std::string, std::string> valuesOf(const std::string& lines) {
+    std::map<std::string, std::string> values;
+    std::istringstream in(lines);
+    for (std::string line; std::getline(in, line);) {
+        if (const auto equals = line.find('='); equals != std::string::npos) {
+            values[line.substr(0, equals)] = line.substr(equals + 1);
+        }
+    }
+    return values;
+}
+
+// What Explorer shows of an installed program (its version resource, read by Windows' own
+// calls) names it, the version and the commit it was built from, as its --version does; the
+// window program has its icon, the command-line program none.
+void expectVersionResource(WineSession& wine, const std::string& program,
+                           const std::string& description, const std::string& icons) {
+    const fs::path file = installFolder() / (program + ".exe");
+    auto probe = wine.start(PELION_WIN32_VERSION_PROBE, {file.string()});
+    ASSERT_EQ(probe->finish(), 0) << program << ": " << probe->err();
+    auto values = valuesOf(probe->out());
+    EXPECT_EQ(values["ProductName"], cPRODUCT) << probe->out();
+    EXPECT_EQ(values["Icons"], icons);
+    EXPECT_EQ(values["FileDescription"], description);
+    EXPECT_EQ(values["OriginalFilename"], program + ".exe");
+    EXPECT_EQ(values["FileVersion"], PELION_VERSION);
+    EXPECT_EQ(values["FixedFileVersion"], std::string(PELION_VERSION) + ".0");
+    EXPECT_TRUE(std::regex_match(
+        values["ProductVersion"],
+        std::regex(R"(\d{4}\.\d+\.\d+ \(commit [0-9a-f]{40}( with local changes)?\))")))
+        << values["ProductVersion"];
+
+    auto version = wine.start(file.string(), {"--version"});
+    EXPECT_EQ(version->finish(), 0) << version->err();
+    // One line of Windows text.
+    EXPECT_EQ(version->out(), program + " " + values["ProductVersion"] + "\r\n");
+}
+
 // One install serves every check of the installed programs; the window program starts once.
 TEST(WindowsInstaller, InstallsForAllUsersRunsBothProgramsAndUninstallsWithoutTrace) {
     ASSERT_PACKAGES_BUILT();
@@ -190,6 +232,10 @@ TEST(WindowsInstaller, InstallsForAllUsersRunsBothProgramsAndUninstallsWithoutTr
     EXPECT_TRUE(registeredAsInstalled(wine, code)) << "no uninstall entry";
     EXPECT_EQ(startMenuEntries().size(), windowProgramBuilt() ? 1U : 0U);
     expectExactlyTheDllsNeeded(installFolder());
+    expectVersionResource(wine, "pelion-update", "Pelion firmware updater, command line", "0");
+    if (windowProgramBuilt()) {
+        expectVersionResource(wine, "pelion-update-gui", cPRODUCT, "1");
+    }
 
     sim::SimulatedLogger logger(test::loggerOfImage11());
     wine.mapComPort(cLOGGER_PORT, logger.portPath());
@@ -218,11 +264,17 @@ TEST(WindowsInstaller, InstallsForAllUsersRunsBothProgramsAndUninstallsWithoutTr
     expectNothingLeftBehind(wine, code);
 }
 
-// The MSI of a later version, made from the same programs by the packaging script.
-fs::path laterPackage(const fs::path& folder) {
+// The MSI of this version and another commit, or of another version, made from the same
+// programs by the packaging script.
+fs::path otherPackage(const fs::path& folder, const std::string& version,
+                      const std::string& commit) {
     outputOf({PELION_WINDOWS_PACKAGING, fs::path(PELION_WIN32_PROGRAM).parent_path(), folder,
-              "2099.12.31"});
-    return folder / "pelion-update-2099.12.31-windows-x64.msi";
+              version, commit});
+    return folder / ("pelion-update-" + version + "-windows-x64.msi");
+}
+
+fs::path laterPackage(const fs::path& folder) {
+    return otherPackage(folder, "2099.12.31", PELION_COMMIT);
 }
 
 TEST(WindowsInstaller, LaterVersionReplacesTheInstalledOneAndAnEarlierOneIsRefused) {
@@ -245,6 +297,33 @@ TEST(WindowsInstaller, LaterVersionReplacesTheInstalledOneAndAnEarlierOneIsRefus
 
     ASSERT_EQ(msiexec(wine, "/x", later), 0);
     expectNothingLeftBehind(wine, laterCode);
+}
+
+// Two builds of one version (another commit, the same date version) replace each other, either
+// way round: Windows lists one product, never both.
+TEST(WindowsInstaller, PackagesOfTheSameVersionReplaceEachOther) {
+    ASSERT_PACKAGES_BUILT();
+    const fs::path other = otherPackage(fs::path(PELION_WINE_INSTALL_WORK) / "same-version",
+                                        PELION_VERSION, std::string(40, 'f'));
+    const std::string code = productCode(package(".msi"));
+    const std::string otherCode = productCode(other);
+    ASSERT_NE(code, otherCode) << "two commits, one product code";
+    keepDesktopMenusInTheBuild();
+    WineSession wine;
+
+    ASSERT_EQ(msiexec(wine, "/i", package(".msi")), 0);
+    ASSERT_EQ(msiexec(wine, "/i", other), 0);
+    EXPECT_FALSE(registeredAsInstalled(wine, code)) << "both builds are listed";
+    EXPECT_TRUE(registeredAsInstalled(wine, otherCode));
+    EXPECT_TRUE(fs::exists(installFolder() / "pelion-update.exe"));
+
+    ASSERT_EQ(msiexec(wine, "/i", package(".msi")), 0);
+    EXPECT_FALSE(registeredAsInstalled(wine, otherCode)) << "both builds are listed";
+    EXPECT_TRUE(registeredAsInstalled(wine, code));
+    EXPECT_EQ(startMenuEntries().size(), windowProgramBuilt() ? 1U : 0U);
+
+    ASSERT_EQ(msiexec(wine, "/x", package(".msi")), 0);
+    expectNothingLeftBehind(wine, code);
 }
 
 }  // namespace
