@@ -2,6 +2,8 @@
 // concurrent, each report line prefixed with its port, and a summary table at the end.
 #pragma once
 
+#include "cli/history_choice.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +18,7 @@ struct SeveralPortsRun {
     // The events as JSON lines on standard output, the report lines on standard error, no
     // table.
     bool json = false;
+    HistoryChoice history;
 };
 
 // 0 when every logger was updated, else the exit status of the first port (in the order

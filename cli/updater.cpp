@@ -15,6 +15,7 @@
 #include "cli/event_loop.h"
 #include "cli/exit_status.h"
 #include "cli/firmware_table.h"
+#include "cli/history_choice.h"
 #include "cli/port_table.h"
 #include "cli/progress_line.h"
 #include "cli/several_ports.h"
@@ -131,6 +132,7 @@ int runUpdate(const Arguments& a, const std::string& port) {
                      terminal ? std::make_unique<ProgressLine>(stderr) : nullptr, terminal);
     RunControl control(view, loop.targetOf(0));
     control.setMaxRepeats(a.maxRepeats);
+    control.setHistory(commandLineHistory(a.history));
 
     std::string reason;
     if (!control.PrepareRun(a.file.value_or(""), &reason)) {
@@ -178,6 +180,9 @@ int runUpdater(const std::vector<std::string>& args) {
         std::printf("%s\n", cTXT_VERSION);
         return cEXIT_OK;
     }
+    if (a.showHistory) {
+        return showHistory(a.history, a.json);
+    }
     std::string settingsProblem;
     const bool internal = IsInternal(&settingsProblem);
     if (!settingsProblem.empty()) {
@@ -213,7 +218,8 @@ int runUpdater(const std::vector<std::string>& args) {
         }
     }
     if (ports.size() > 1 || a.allPorts || a.json) {
-        return runSeveralPorts({ports, a.file, a.maxRepeats, a.readInfoOnly, a.json});
+        return runSeveralPorts(
+            {ports, a.file, a.maxRepeats, a.readInfoOnly, a.json, a.history});
     }
     return runUpdate(a, ports.front());
 }
