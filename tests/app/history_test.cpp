@@ -64,8 +64,9 @@ protected:
         fs::remove_all(folder_);
     }
     void TearDown() override {
-        fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add);
-        fs::remove_all(folder_);
+        std::error_code ignored;
+        fs::permissions(folder_ / "state", fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(folder_, ignored);
     }
 
     static HistoryRecord record(const std::string& id, const std::string& port) {
