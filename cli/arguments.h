@@ -28,8 +28,8 @@ struct Arguments {
     bool yes = false;
     bool help = false;
     bool version = false;
-    bool showHistory = false;  // --history: print the update history and exit
-    HistoryChoice history;     // --history-file, --no-history, --resume
+    bool showHistory = false;           // --history: print the update history and exit
+    HistoryChoice history;              // --history-file, --no-history, --resume
     std::vector<std::string> elements;  // everything that is not an option, in order
 };
 

@@ -2,11 +2,11 @@
 // concurrent, each report line prefixed with its port, and a summary table at the end.
 #pragma once
 
-#include "cli/history_choice.h"
-
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "cli/history_choice.h"
 
 namespace pelion::cli {
 

@@ -218,8 +218,7 @@ int runUpdater(const std::vector<std::string>& args) {
         }
     }
     if (ports.size() > 1 || a.allPorts || a.json) {
-        return runSeveralPorts(
-            {ports, a.file, a.maxRepeats, a.readInfoOnly, a.json, a.history});
+        return runSeveralPorts({ports, a.file, a.maxRepeats, a.readInfoOnly, a.json, a.history});
     }
     return runUpdate(a, ports.front());
 }
