@@ -2,8 +2,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <ctime>
-#include <mutex>
 #include <nlohmann/json.hpp>
 
 namespace pelion {
@@ -115,22 +113,20 @@ std::optional<HistoryRecord> parseHistoryLine(const std::string& text) {
     }
 }
 
+// Worked out from the clock alone: gmtime's shared buffer would race with the front ends'
+// local report times.
 std::string utcTimestamp() {
     using namespace std::chrono;
-    const auto now = system_clock::now();
-    const std::time_t seconds = system_clock::to_time_t(now);
-    const auto millis = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm utc{};
-    {
-        // Records are written from workers and from the front end's thread alike.
-        static std::mutex gmtimeMutex;
-        const std::lock_guard lock(gmtimeMutex);
-        utc = *std::gmtime(&seconds);
-    }
+    const auto now = floor<milliseconds>(system_clock::now());
+    const auto today = floor<days>(now);
+    const year_month_day date{today};
+    const hh_mm_ss time{now - today};
     char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
-                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
-                  static_cast<int>(millis));
+    std::snprintf(
+        text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
+        static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+        static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+        static_cast<int>(time.seconds().count()), static_cast<int>(time.subseconds().count()));
     return text;
 }
 
