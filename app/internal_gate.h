@@ -21,4 +21,9 @@ inline constexpr long cINTERNAL_ACCESS_CODE = 6021;
 // given, then tells the user what was wrong with it (empty otherwise).
 bool IsInternal(std::string* problem = nullptr);
 
+// False when the setting "history" beside "intern" holds 0: the window program then keeps no
+// update history, as pelion-update --no-history does. Read where and as "intern" is read; any
+// other value, or none, keeps the history.
+bool HistoryWanted();
+
 }  // namespace pelion

@@ -84,24 +84,34 @@ std::string problemWith(const std::string& path, FileRead result) {
     }
 }
 
-}  // namespace
-
-bool IsInternal(std::string* problem) {
+// The number under `key` in [General]; empty when the file, the key or a number is missing.
+std::optional<long> settingsNumber(const char* key, std::string* problem) {
     const auto path = settingsFile();
     if (!path) {
-        return false;
+        return std::nullopt;
     }
     RegularFileText file = readRegularFile(*path, cMAX_SETTINGS_BYTES);
     if (file.result != FileRead::ok) {
         if (problem) {
             *problem = problemWith(*path, file.result);
         }
-        return false;
+        return std::nullopt;
     }
     std::istringstream ini(std::move(file.text));
-    const auto text = generalValue(ini, "intern");
-    const auto value = text ? asInteger(*text) : std::nullopt;
+    const auto text = generalValue(ini, key);
+    return text ? asInteger(*text) : std::nullopt;
+}
+
+}  // namespace
+
+bool IsInternal(std::string* problem) {
+    const auto value = settingsNumber("intern", problem);
     return value && *value == cINTERNAL_ACCESS_CODE;
+}
+
+bool HistoryWanted() {
+    const auto value = settingsNumber("history", nullptr);
+    return !value || *value != 0;
 }
 
 }  // namespace pelion

@@ -19,6 +19,10 @@ constexpr std::chrono::milliseconds cRETRY_WAIT{1500};
 RunControl::RunControl(RunView& view, NotificationTargetPtr target)
     : view_(view), target_(std::move(target)) {}
 
+void RunControl::setHistory(HistorySettings settings) {
+    journal_ = settings.file ? std::make_shared<HistoryJournal>(std::move(settings)) : nullptr;
+}
+
 bool RunControl::PrepareRun(const std::string& sFile, std::string* reason) {
     view_.clearReport();
     if (publishesChosenImage_) {
@@ -44,6 +48,10 @@ bool RunControl::PrepareRun(const std::string& sFile, std::string* reason) {
     }
     repeats_ = 0;
     progRepeats_ = 0;
+    lastVerdict_.clear();
+    if (journal_) {
+        journal_->beginAction(FPort);
+    }
     return true;
 }
 
@@ -72,6 +80,10 @@ void RunControl::startRun(TCmd cmd, bool cancelRequested) {
     // Set before the worker exists, so that a cancel request carried over from the previous
     // run is seen at the new worker's very first frame.
     run_->bCancel.store(cancelRequested);
+    if (journal_) {
+        run_->journal = journal_;
+        journal_->attach(run_);
+    }
     TCommThread::Create(WorkerClass, run_, cmd, FPort);
 }
 
@@ -108,6 +120,10 @@ TBl3FileHeader RunControl::chosenHeader() const {
 
 void RunControl::handleNotification(std::uint32_t code, std::int32_t value) {
     takeChosenImage();
+    if (journal_) {
+        journal_->noteNotification(code, value);
+        showJournalReport();
+    }
     switch (code) {
         case cNT_FINISHED:
             view_.setProgressBar(100);
@@ -151,6 +167,7 @@ void RunControl::handleAbort(std::int32_t code) {
             verdict(shown.text);
             break;
         case AbortShows::messageOnly:
+            lastVerdict_ = shown.text;
             view_.showResult(shown.text);
             break;
         case AbortShows::repeatRun:
@@ -200,13 +217,38 @@ void RunControl::endWithoutRepeat(std::int32_t code, const std::string& exhauste
 }
 
 void RunControl::verdict(const std::string& text) {
+    lastVerdict_ = text;
     view_.addReport(text);
     view_.setStatus(text);
     view_.showResult(text);
 }
 
 void RunControl::endRun(const RunOutcome& outcome) {
+    if (journal_) {
+        journal_->actionEnded(lastVerdict_, exitStatusOf(outcome), repeats_ + progRepeats_,
+                              facts_->remembered());
+        showJournalReport();
+    }
     view_.runEnded(outcome);
+}
+
+// What the history and the worker's own words add to the report.
+void RunControl::showJournalReport() {
+    for (const std::string& line : journal_->takeReport()) {
+        view_.addReport(line);
+    }
+}
+
+int exitStatusOf(const RunOutcome& outcome) {
+    switch (outcome.kind) {
+        case RunOutcome::finished:
+            return 0;
+        case RunOutcome::repeatsExhausted:
+            return outcome.abortCode;  // 30 after communication errors, 44 after wrong echoes
+        case RunOutcome::aborted:
+            return abortText(outcome.abortCode, {}).known ? outcome.abortCode : 1;
+    }
+    return 1;
 }
 
 }  // namespace pelion

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "app/history_journal.h"
 #include "link/comm_thread.h"
 #include "link/notify.h"
 #include "update/update_context.h"
@@ -23,6 +24,10 @@ struct RunOutcome {
     // of the error whose repeats ran out, cEX_RETRY or cEX_PROG_REPEAT.
     std::int32_t abortCode;
 };
+
+// The exit status a run ends with: 0 when it was completed, else its abort code (1 for a fatal
+// error).
+int exitStatusOf(const RunOutcome& outcome);
 
 class RunView {
 public:
@@ -86,9 +91,14 @@ public:
     // What this user action has read from the logger's application so far.
     const std::shared_ptr<ApplicationFactsMemory>& applicationFacts() const { return facts_; }
 
+    // Keeps the update history of every action from the next PrepareRun on; without it (or
+    // with no file in `settings`) nothing is written.
+    void setHistory(HistorySettings settings);
+
     void handleNotification(std::uint32_t code, std::int32_t value);
 
 private:
+    void showJournalReport();
     void startRun(TCmd cmd, bool cancelRequested);
     void verdict(const std::string& text);
     void handleAbort(std::int32_t code);
@@ -113,6 +123,8 @@ private:
     std::shared_ptr<ApplicationFactsMemory> facts_ = std::make_shared<ApplicationFactsMemory>();
     int chosenImage_ = -1;
     bool publishesChosenImage_ = true;
+    std::shared_ptr<HistoryJournal> journal_;
+    std::string lastVerdict_;
 };
 
 }  // namespace pelion

@@ -58,6 +58,14 @@ const std::array cOPTIONS{
     OptionSpec{"-h", Takes::nothing, [](Arguments& a, const std::string&) { a.help = true; }},
     OptionSpec{"--version", Takes::nothing,
                [](Arguments& a, const std::string&) { a.version = true; }},
+    OptionSpec{"--history", Takes::nothing,
+               [](Arguments& a, const std::string&) { a.showHistory = true; }},
+    OptionSpec{"--history-file", Takes::value,
+               [](Arguments& a, const std::string& v) { a.history.file = v; }},
+    OptionSpec{"--no-history", Takes::nothing,
+               [](Arguments& a, const std::string&) { a.history.off = true; }},
+    OptionSpec{"--resume", Takes::nothing,
+               [](Arguments& a, const std::string&) { a.history.resume = true; }},
 };
 
 // A port name travels into every report line and the verdict; one that a terminal would act
@@ -123,6 +131,10 @@ Parsed parseArguments(const std::vector<std::string>& args) {
     }
     if (a.allPorts && !a.ports.empty()) {
         parsed.error = "--all and --port exclude each other";
+    }
+    if (a.history.off && (a.showHistory || a.history.resume)) {
+        parsed.error = std::string("--no-history and ") +
+                       (a.showHistory ? "--history" : "--resume") + " exclude each other";
     }
     for (const std::string& port : a.ports) {
         if (!isShowablePortName(port)) {
@@ -191,6 +203,19 @@ Options:
   --file-version PATH
                      show the header of a firmware file with the embedded images and exit
                      (internal mode started with the element f:+ only).
+  --history          print the update history as a table (newest last, one row per run:
+                     time, port, logger, image, verdict) and exit; with --json, its
+                     records as JSON lines.
+  --history-file FILE
+                     read or write this history file instead of the user's own
+                     ($XDG_STATE_HOME/pelion-update/history.jsonl, by default
+                     ~/.local/state/pelion-update/history.jsonl), a production line's
+                     shared file, say.
+  --no-history       write no history record for this update.
+  --resume           a logger found in its bootloader after an update that was interrupted
+                     on the same adapter: use the serial number and version recorded by
+                     that update for the image choice (a pinned logger keeps its 5.136).
+                     Without it the tool says what it would change.
   --help, -h         show this text and exit.
   --version          show the program's version and exit.
   --                 everything after it is an ELEMENT.
@@ -229,6 +254,11 @@ Exit status:
   44     the run was repeated --max-repeats times (8 by default) after programming errors
 With several ports: 0 when every logger was updated, otherwise the status of the first
 port, in the order given, whose run did not succeed.
+
+Every update is recorded in the history, twice: before the first record goes to the
+logger (state "programming") and with its verdict when it ends. A history that cannot be
+written costs one report line, never the update; a record cut by a crash is skipped with a
+word when read. The file is renamed to FILE.1 at 4 MiB and a new one begun.
 )";
 }
 

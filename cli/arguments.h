@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/history_choice.h"
+
 namespace pelion::cli {
 
 // A port without a logger costs some 3.2 s per repeat: eight end it within half a minute,
@@ -27,6 +29,8 @@ struct Arguments {
     bool yes = false;
     bool help = false;
     bool version = false;
+    bool showHistory = false;           // --history: print the update history and exit
+    HistoryChoice history;              // --history-file, --no-history, --resume
     std::vector<std::string> elements;  // everything that is not an option, in order
 };
 

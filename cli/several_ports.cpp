@@ -103,6 +103,7 @@ int runSeveralPorts(const SeveralPortsRun& request) {
         runs.push_back(std::make_unique<PortRun>(loop, i, request.ports[i], request.readInfoOnly,
                                                  request.json, board ? board->row(i) : nullptr));
         runs.back()->control.setMaxRepeats(request.maxRepeats);
+        runs.back()->control.setHistory(commandLineHistory(request.history));
         std::string reason;
         if (!runs.back()->control.PrepareRun(request.file.value_or(""), &reason)) {
             std::fprintf(stderr, "pelion-update: cannot program the firmware file %s: %s\n",

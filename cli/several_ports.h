@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/history_choice.h"
+
 namespace pelion::cli {
 
 struct SeveralPortsRun {
@@ -16,6 +18,7 @@ struct SeveralPortsRun {
     // The events as JSON lines on standard output, the report lines on standard error, no
     // table.
     bool json = false;
+    HistoryChoice history;
 };
 
 // 0 when every logger was updated, else the exit status of the first port (in the order

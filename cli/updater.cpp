@@ -17,6 +17,7 @@
 #include "cli/event_loop.h"
 #include "cli/exit_status.h"
 #include "cli/firmware_table.h"
+#include "cli/history_choice.h"
 #include "cli/port_check.h"
 #include "cli/port_table.h"
 #include "cli/progress_line.h"
@@ -147,6 +148,7 @@ int runUpdate(const Arguments& a, const std::string& port) {
                      terminal ? std::make_unique<ProgressLine>(stderr) : nullptr, terminal);
     RunControl control(view, loop.targetOf(0));
     control.setMaxRepeats(a.maxRepeats);
+    control.setHistory(commandLineHistory(a.history));
 
     std::string reason;
     if (!control.PrepareRun(a.file.value_or(""), &reason)) {
@@ -194,6 +196,9 @@ int runUpdater(const std::vector<std::string>& args) {
         std::printf("pelion-update %s\n", PELION_VERSION_TEXT);
         return cEXIT_OK;
     }
+    if (a.showHistory) {
+        return showHistory(a.history, a.json);
+    }
     std::string settingsProblem;
     const bool internal = IsInternal(&settingsProblem);
     if (!settingsProblem.empty()) {
@@ -232,7 +237,7 @@ int runUpdater(const std::vector<std::string>& args) {
         }
     }
     if (ports.size() > 1 || a.allPorts || a.json) {
-        return runSeveralPorts({ports, a.file, a.maxRepeats, a.readInfoOnly, a.json});
+        return runSeveralPorts({ports, a.file, a.maxRepeats, a.readInfoOnly, a.json, a.history});
     }
     return runUpdate(a, ports.front());
 }

@@ -11,6 +11,7 @@
 #include "link/comm_thread.h"
 #include "link/link_timing.h"
 #include "reliability/fault_soak.h"
+#include "reliability/history_recovery.h"
 #include "reliability/power_cut_sweep.h"
 #include "reliability/shards.h"
 #include "update/pelion_comm_thread.h"
@@ -29,7 +30,9 @@ const char* const cUSAGE =
     "sweep: cut the simulated logger's power at every data line of every embedded image and at\n"
     "  the jump, the update-ID query, the programming start, the programming end and while the\n"
     "  new firmware boots; restore it and update again. --image: one image; --cut: one cut\n"
-    "  point (as printed with a failure); --sample N: N cut points picked with --seed.\n"
+    "  point (as printed with a failure), or \"history\": the pinned logger's cut points "
+    "recovered\n"
+    "  through the update history; --sample N: N cut points picked with --seed.\n"
     "soak: one whole update per seed (default 1-1000) on a line with seeded faults, then a\n"
     "  re-run on a clean line.\n"
     "--jobs: parallel processes (default 2). --divisor: every wait of the updater's link is\n"
@@ -95,6 +98,9 @@ bool parse(int argc, char** argv, Settings& s) {
 }
 
 std::vector<CutPoint> sweepCases(const Settings& s) {
+    if (s.cut == "history") {
+        return historyCutPoints();
+    }
     if (s.cut) {
         const auto cut = parseCutPoint(*s.cut);
         return cut ? std::vector<CutPoint>{*cut} : std::vector<CutPoint>{};
@@ -245,7 +251,7 @@ int main(int argc, char** argv) {
         std::fputs(cUSAGE, stderr);
         return 2;
     }
-    if (s.cut && !parseCutPoint(*s.cut)) {
+    if (s.cut && s.cut != "history" && !parseCutPoint(*s.cut)) {
         std::fprintf(stderr, "pelion-reliability: '%s' is no cut point (e.g. 3:torn:17:12)\n",
                      s.cut->c_str());
         return 2;

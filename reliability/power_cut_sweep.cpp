@@ -5,6 +5,7 @@
 
 #include "firmware/catalogue.h"
 #include "link/link_timing.h"
+#include "reliability/history_recovery.h"
 #include "reliability/logger_setups.h"
 #include "reliability/user_action.h"
 #include "sim/simulated_logger.h"
@@ -81,7 +82,7 @@ std::string outcomeText(const ActionResult& r) {
 }  // namespace
 
 std::string CutPoint::name() const {
-    std::string s = std::to_string(image) + ":" + nameOf(kind).word;
+    std::string s = (throughHistory ? "h" : "") + std::to_string(image) + ":" + nameOf(kind).word;
     if (onDataLine(kind)) {
         s.append(":").append(std::to_string(line));
     }
@@ -99,6 +100,9 @@ std::string CutPoint::describe() const {
     if (kind == CutKind::tornWrite) {
         s += " (" + std::to_string(bytes) + " of 64 bytes written)";
     }
+    if (throughHistory) {
+        s += ", recovered through the history";
+    }
     return s;
 }
 
@@ -113,8 +117,9 @@ std::optional<CutPoint> parseCutPoint(const std::string& text) {
     std::getline(in, line, ':');
     std::getline(in, bytes, ':');
     CutPoint cut;
+    cut.throughHistory = image.starts_with('h');
     try {
-        cut.image = std::stoi(image);
+        cut.image = std::stoi(image.substr(cut.throughHistory ? 1 : 0));
         const auto* k = std::find_if(std::begin(cKINDS), std::end(cKINDS),
                                      [&](const KindName& n) { return kind == n.word; });
         if (k == std::end(cKINDS) || cut.image < 1 ||
@@ -157,6 +162,11 @@ std::vector<CutPoint> allCutPoints(std::optional<int> image) {
             cuts.push_back({setup.image, kind});
         }
     }
+    for (const CutPoint& cut : historyCutPoints()) {
+        if (!image || cut.image == *image) {
+            cuts.push_back(cut);
+        }
+    }
     return cuts;
 }
 
@@ -164,8 +174,12 @@ std::string runCutPoint(const CutPoint& cut) {
     const LoggerSetup& setup = loggerSetups().at(cut.image - 1);
     sim::SimulatedLogger logger(configFor(setup));
     arm(logger, cut);
+    const std::optional<SweepHistory> history =
+        cut.throughHistory ? std::make_optional<SweepHistory>(cut) : std::nullopt;
+    const HistorySettings historySettings = history ? history->settings() : HistorySettings{};
 
-    const ActionResult first = pressUpdate(logger.portPath(), cMAX_REPEATS, cACTION_LIMIT);
+    const ActionResult first =
+        pressUpdate(logger.portPath(), cMAX_REPEATS, cACTION_LIMIT, historySettings);
     if (!logger.powerIsCut()) {
         return "the power was never cut; the first run " + outcomeText(first);
     }
@@ -189,9 +203,11 @@ std::string runCutPoint(const CutPoint& cut) {
         return "after the power came back the logger stayed in its bootloader with the vector "
                "table written";
     }
-    const int expected = logger.inBootloader() ? setup.imageFromBootloader : setup.image;
+    const int expected =
+        logger.inBootloader() && !cut.throughHistory ? setup.imageFromBootloader : setup.image;
 
-    const ActionResult second = pressUpdate(logger.portPath(), cMAX_REPEATS, cACTION_LIMIT);
+    const ActionResult second =
+        pressUpdate(logger.portPath(), cMAX_REPEATS, cACTION_LIMIT, historySettings);
     if (!second.outcome || second.outcome->kind != RunOutcome::finished) {
         return "the second run " + outcomeText(second) + " (first run " + outcomeText(first) + ")";
     }

@@ -27,14 +27,17 @@ struct CutPoint {
     CutKind kind = CutKind::tornWrite;
     int line = -1;  // data line, counted from 0 at the programming start
     int bytes = 0;
+    // Both user actions keep the update history, and the second takes the facts the first
+    // recorded: it must end on `image` even where the logger's bootloader alone gets another.
+    bool throughHistory = false;
 
-    std::string name() const;  // e.g. "3:torn:17:12", what --cut takes
+    std::string name() const;  // e.g. "3:torn:17:12", "h8:jump", what --cut takes
     std::string describe() const;
 };
 
 std::optional<CutPoint> parseCutPoint(const std::string& text);
 
-// Every cut point of every image, or of one image.
+// Every cut point of every image, or of one image; those recovered through the history last.
 std::vector<CutPoint> allCutPoints(std::optional<int> image = std::nullopt);
 
 // Runs one cut point with the link's current waits; empty when every check held, else what

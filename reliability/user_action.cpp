@@ -67,11 +67,12 @@ void stopRunaway(RunControl& control, NotificationQueue& queue) {
 }  // namespace
 
 ActionResult pressUpdate(const std::string& port, std::optional<int> maxRepeats,
-                         std::chrono::milliseconds limit) {
+                         std::chrono::milliseconds limit, const HistorySettings& history) {
     auto queue = std::make_shared<NotificationQueue>();
     SilentView view(port);
     RunControl control(view, queue);
     control.setMaxRepeats(maxRepeats);
+    control.setHistory(history);
     control.PrepareRun();
     control.StartRun(tCMD0);
 

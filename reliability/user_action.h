@@ -19,7 +19,8 @@ struct ActionResult {
 
 // Runs one update on `port`. `maxRepeats` bounds the repeats after communication errors as
 // pelion-update's --max-repeats does. The repeat wait is shortened with the link's waits.
+// `history`: the update history the action keeps, none by default.
 ActionResult pressUpdate(const std::string& port, std::optional<int> maxRepeats,
-                         std::chrono::milliseconds limit);
+                         std::chrono::milliseconds limit, const HistorySettings& history = {});
 
 }  // namespace pelion::reliability

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -60,6 +61,10 @@ PseudoTerminal::PseudoTerminal() {
 PseudoTerminal::~PseudoTerminal() {
     close(slave_);
     close(master_);
+}
+
+void PseudoTerminal::dropExclusiveClaim() {
+    ioctl(slave_, TIOCNXCL);
 }
 
 }  // namespace pelion::sim

@@ -17,6 +17,9 @@ public:
 
     int master() const { return master_; }  // non-blocking
     const std::string& slavePath() const { return slavePath_; }
+    // Ends an exclusive claim on the port that its holder left behind: the kernel drops it with
+    // the last close of a USB port, which never comes while this side holds the port open.
+    void dropExclusiveClaim();
 
 private:
     int master_ = -1;

@@ -91,7 +91,8 @@ struct SimulatedLogger::Impl {
     std::unique_ptr<PseudoTerminal> pluggedTerminal;  // handed over to the serving thread
     std::atomic<bool> stopping{false};
 
-    // The serving thread's own; no terminal while the cable is out.
+    // The serving thread's own, which changes it under the mutex only (restart() reads it);
+    // no terminal while the cable is out.
     std::unique_ptr<PseudoTerminal> terminal;
     std::string portPath;  // written under the mutex
     const bool paced;
@@ -219,7 +220,10 @@ void SimulatedLogger::Impl::onFrame(const std::vector<std::uint8_t>& frame, Cloc
     if (pullCable) {
         // Closing both sides hangs the port up under the updater; whatever was still to be
         // sent is lost with the cable.
-        terminal.reset();
+        {
+            std::lock_guard lock(mutex);
+            terminal.reset();
+        }
         wire = Wire(paced);
         plugAdapter();
         return;
@@ -353,6 +357,11 @@ std::uint64_t SimulatedLogger::noiseBytesDisturbed() const {
 void SimulatedLogger::restart() {
     std::lock_guard lock(impl_->mutex);
     impl_->model.restart();
+    // Powered from USB, the logger's port went with the power and comes back unclaimed, even
+    // when the program that held it was killed meanwhile.
+    if (impl_->terminal) {
+        impl_->terminal->dropExclusiveClaim();
+    }
 }
 
 std::vector<ReceivedFrame> SimulatedLogger::received() const {

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/history_file.h"
 #include "app/internal_gate.h"
 #include "app/notification_texts.h"
 #include "app/options.h"
@@ -120,6 +121,7 @@ void TfrmMain::FormCreate(const std::vector<std::string>& args) {
     OpenDialog1->setDirectory(QCoreApplication::applicationDirPath());
 
     const bool internal = IsInternal();
+    keepHistory();
     chkReadInfoOnly->setChecked(false);
     chkReadInfoOnly->setVisible(bReadInfoAvailable && internal);
     const std::span<const std::string> elements =
@@ -169,6 +171,37 @@ void TfrmMain::setAuxiliaryWindows(TfrmInfo* info, TfrmProtocol* protocol, TfrmM
 
 void TfrmMain::setPortField(const QString& port) {
     cbxPort->setEditText(port);
+}
+
+// The same history as the command line's, unless the settings turn it off.
+void TfrmMain::keepHistory() {
+    if (!HistoryWanted()) {
+        return;
+    }
+    const std::optional<std::string> path = defaultHistoryPath();
+    runControl_.setHistory({path ? std::make_shared<const HistoryFile>(*path) : nullptr,
+                            "pelion-update-gui",
+                            [this](const std::string& question) { return askFromWorker(question); },
+                            {}});
+}
+
+// The worker waits for the answer; the question is asked on the window's thread.
+bool TfrmMain::askFromWorker(const std::string& question) {
+    bool yes = false;
+    QMetaObject::invokeMethod(
+        this,
+        [this, &question, &yes] {
+            QMessageBox box(QMessageBox::Question, "Confirm", text(question), QMessageBox::NoButton,
+                            this);
+            QPushButton* yesButton = box.addButton("Yes", QMessageBox::YesRole);
+            QPushButton* noButton = box.addButton("No", QMessageBox::NoRole);
+            box.setDefaultButton(noButton);
+            box.setEscapeButton(noButton);
+            box.exec();
+            yes = box.clickedButton() == yesButton;
+        },
+        Qt::BlockingQueuedConnection);
+    return yes;
 }
 
 bool TfrmMain::confirm(const Question& question) {

@@ -104,6 +104,10 @@ private:
     void layOutButtons();
     void fillPortList();
     bool confirm(const Question& question);
+    void keepHistory();
+    // Asks the user about a logger an interrupted update left in its bootloader; called on the
+    // worker's thread, it returns with the user's answer.
+    bool askFromWorker(const std::string& question);
     // The firmware file the user picks, or empty when the dialog was cancelled.
     QString chooseFirmwareFile();
     void FormCloseQuery(QCloseEvent* event);

@@ -13,7 +13,9 @@ struct LoggerIdentity {
     std::uint16_t updateClass = 0xFFFF;  // the class the logger is to be updated as
     std::uint16_t platform = 0xFFFF;
     std::uint16_t print = 0xFFFF;
+    std::uint16_t blClass = 0;       // class of the bootloader's identity answer
     std::uint16_t blVersion = 0;     // version word of the bootloader's identity answer
+    std::uint16_t updateInfo = 0;    // upid_info of the update-ID block, 0 without one
     std::uint16_t appVersion = 0;    // 0 unless the logger was found in its application
     std::uint32_t serialNumber = 0;  // 0 unless the logger was found in its application
 };

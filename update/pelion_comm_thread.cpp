@@ -52,11 +52,12 @@ void TPelionCommThread::runUpdate() {
     LoggerIdentity logger;
     const IdentityAnswer bootloader = identify(logger);
     readBootloaderIdentity(bootloader.cls, logger);
+    recoverInterruptedUpdate(logger);
     const TBl3FileHeader image = chooseImage(logger);
     if (FUpdate.options.bReadInfoOnly) {
         throw EOrvo(cEX_INFO_ONLY);
     }
-    program(bootloader.cls);
+    program(bootloader.cls, logger);
     checkBootedClass(image);
 }
 
@@ -66,6 +67,7 @@ IdentityAnswer TPelionCommThread::identify(LoggerIdentity& logger) {
         post(cNT_CLASS, answer.cls);
         post(cNT_VERSION, answer.version);
         if (isBootloaderClass(answer.cls)) {
+            logger.blClass = answer.cls;
             logger.blVersion = answer.version;
             if (attempt == 1) {
                 // A repeat of the run that jumped: what that run read still holds.
@@ -109,6 +111,7 @@ void TPelionCommThread::readBootloaderIdentity(std::uint16_t blClass, LoggerIden
             }
             block = *upid;
             logger.updateClass = block.upid_id;
+            logger.updateInfo = block.upid_info;
         }
     }
     logger.platform = platform.platform;
@@ -124,6 +127,38 @@ void TPelionCommThread::readBootloaderIdentity(std::uint16_t blClass, LoggerIden
         post(cNT_PLATFORM, logger.platform);
         post(cNT_PRINT, logger.print);
     }
+}
+
+// A logger that restarted in its bootloader in the middle of an update cannot tell its serial
+// number; the history may still know it.
+void TPelionCommThread::recoverInterruptedUpdate(LoggerIdentity& logger) {
+    if (!FUpdate.journal || logger.appVersion != 0) {
+        return;
+    }
+    const std::optional<ApplicationFacts> recorded = FUpdate.journal->interruptedUpdate(logger);
+    if (!recorded) {
+        return;
+    }
+    LoggerIdentity recordedLogger = logger;
+    recordedLogger.appVersion = recorded->appVersion;
+    recordedLogger.serialNumber = recorded->serialNumber;
+    const int with = firstFittingImage(recordedLogger);
+    const int without = firstFittingImage(logger);
+    if (FUpdate.journal->useRecordedFacts(with != without, with, without)) {
+        logger = recordedLogger;
+        FUpdate.facts->remember(*recorded);
+    }
+}
+
+int TPelionCommThread::firstFittingImage(const LoggerIdentity& logger) const {
+    const bool fileLoaded = FUpdate.ChosenImage.load() == 0;
+    const int last = fileLoaded ? 0 : getFirmwareCount();
+    for (int i = fileLoaded ? 0 : 1; i <= last; ++i) {
+        if (imageFits(FUpdate.firmwareHeader(i), logger, FUpdate.options)) {
+            return i;
+        }
+    }
+    return -1;
 }
 
 TBl3FileHeader TPelionCommThread::chooseImage(const LoggerIdentity& logger) {
@@ -143,10 +178,13 @@ TBl3FileHeader TPelionCommThread::chooseImage(const LoggerIdentity& logger) {
     throw EOrvo(cEX_UPDATE_ID);
 }
 
-void TPelionCommThread::program(std::uint16_t blClass) {
+void TPelionCommThread::program(std::uint16_t blClass, const LoggerIdentity& logger) {
     const int lastLine = FUpdate.chosenLastLine();
     if (lastLine < 1 || FUpdate.chosenLine(lastLine) != cEND_OF_FILE_LINE) {
         throw EOrvo(cEX_LAST_LINE);
+    }
+    if (FUpdate.journal) {
+        FUpdate.journal->programmingStarts(logger, FUpdate.ChosenImage.load());
     }
     post(cNT_UPDATE_START, FCmd);
     startProgramming(blClass);
@@ -172,6 +210,9 @@ void TPelionCommThread::program(std::uint16_t blClass) {
             post(cNT_PROG_ERROR_LINE, n);
             throw EOrvo(cEX_PROG_REPEAT);
         }
+        if (dataRecord) {
+            ++FUpdate.linesSent;
+        }
         setProgress(n, lastLine);
     }
     if (!vectorTable.empty()) {
@@ -180,6 +221,7 @@ void TPelionCommThread::program(std::uint16_t blClass) {
             post(cNT_PROG_ERROR_LINE, lastLine);
             throw EOrvo(cEX_PROG_REPEAT);
         }
+        ++FUpdate.linesSent;
     }
 
     pause(cBEFORE_END);

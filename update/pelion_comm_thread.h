@@ -27,8 +27,11 @@ private:
     // Each step raises EOrvo with its abort code when the run cannot go on.
     IdentityAnswer identify(LoggerIdentity& logger);
     void readBootloaderIdentity(std::uint16_t blClass, LoggerIdentity& logger);
+    void recoverInterruptedUpdate(LoggerIdentity& logger);
+    // The image chooseImage would take, without a word to the front end; -1 for none.
+    int firstFittingImage(const LoggerIdentity& logger) const;
     TBl3FileHeader chooseImage(const LoggerIdentity& logger);
-    void program(std::uint16_t blClass);
+    void program(std::uint16_t blClass, const LoggerIdentity& logger);
     void checkBootedClass(const TBl3FileHeader& image);
 
     UpdateContext& FUpdate;

@@ -12,6 +12,7 @@
 #include "link/run_context.h"
 #include "update/application_facts.h"
 #include "update/options.h"
+#include "update/run_journal.h"
 
 namespace pelion {
 
@@ -35,6 +36,10 @@ public:
     // The image of this run: written by its worker, read by its front end.
     std::atomic<int> ChosenImage;
     const std::shared_ptr<ApplicationFactsMemory> facts;
+    // Set by the front end before the worker starts; none keeps no record.
+    std::shared_ptr<RunJournal> journal;
+    // Data lines the logger has taken in this run.
+    std::atomic<int> linesSent{0};
 
     // The catalogue as this run sees it: image 0 is its own file.
     TBl3FileHeader firmwareHeader(int image) const;
