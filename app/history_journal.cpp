@@ -167,6 +167,11 @@ std::vector<std::string> HistoryJournal::takeReport() {
     return std::exchange(report_, {});
 }
 
+std::vector<std::string> HistoryJournal::takeWarnings() {
+    const std::lock_guard lock(mutex_);
+    return std::exchange(warnings_, {});
+}
+
 std::optional<HistoryRecord> HistoryJournal::newestForAdapter(const HistoryRead& history) const {
     std::set<std::string> programmed;
     std::optional<HistoryRecord> newest;
@@ -264,7 +269,7 @@ void HistoryJournal::write(const HistoryRecord& record) {
     const std::string problem = settings_.file->append(record);
     if (!problem.empty() && !warned_) {
         warned_ = true;
-        report_.push_back("History not written: " + problem + ". The update goes on.");
+        warnings_.push_back("History not written: " + problem + ". The update goes on.");
     }
 }
 

@@ -44,6 +44,8 @@ public:
                      const ApplicationFacts& remembered);
     // Report lines the journal has for the user since the last call, oldest first.
     std::vector<std::string> takeReport();
+    // The journal's own trouble (the history could not be written) since the last call.
+    std::vector<std::string> takeWarnings();
 
     std::optional<ApplicationFacts> interruptedUpdate(const LoggerIdentity& logger) override;
     bool useRecordedFacts(bool changesChoice, int imageWith, int imageWithout) override;
@@ -63,6 +65,7 @@ private:
     std::optional<bool> recoveryAnswer_;        // asked once per action
     std::uint16_t lastClass_ = 0;
     std::vector<std::string> report_;
+    std::vector<std::string> warnings_;
 };
 
 // The adapter of a port as the system describes it; empty for a port without USB details.

@@ -44,7 +44,7 @@ bool RunControl::PrepareRun(const std::string& sFile, std::string* reason) {
     file_ = chosenImage_ == 0 ? currentFirmwareFile() : nullptr;
     FPort = view_.portFieldText();
     if (const auto warning = latencyWarningBeforeUpdate(FPort)) {
-        view_.adviseBeforeRun(*warning);
+        view_.advise(*warning);
     }
     repeats_ = 0;
     progRepeats_ = 0;
@@ -232,10 +232,13 @@ void RunControl::endRun(const RunOutcome& outcome) {
     view_.runEnded(outcome);
 }
 
-// What the history and the worker's own words add to the report.
+// What the history adds to the report, and its own trouble as a remark beside it.
 void RunControl::showJournalReport() {
     for (const std::string& line : journal_->takeReport()) {
         view_.addReport(line);
+    }
+    for (const std::string& warning : journal_->takeWarnings()) {
+        view_.advise(warning);
     }
 }
 

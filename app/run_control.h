@@ -51,9 +51,9 @@ public:
     // Why the port failed, after the verdict of a port abort: a report line unless the front
     // end has a better place for it.
     virtual void explainPortFailure(const std::string& sText) { addReport(sText); }
-    // Something about the port that makes the coming update slow, before it starts: a report
-    // line unless the front end has a better place for it.
-    virtual void adviseBeforeRun(const std::string& sText) { addReport(sText); }
+    // A remark of the tool's own, not the logger's (the port makes the update slow, the history
+    // could not be written): a report line unless the front end has a better place for it.
+    virtual void advise(const std::string& sText) { addReport(sText); }
     // The run has ended for good (no repeat follows); called after the verdict was shown.
     virtual void runEnded(const RunOutcome&) {}
 };

@@ -48,15 +48,9 @@ void ConsoleView::showResult(const std::string& sMsg) {
     }
 }
 
-// Advice is no part of the run's report; it goes where the tool's other remarks go.
-void ConsoleView::adviseBeforeRun(const std::string& sText) {
-    std::fprintf(stderr, "pelion-update: %s%s\n", prefix_.c_str(), safeText(sText).c_str());
-    std::fflush(stderr);
-}
-
-// The window shows the explanation as a report line; it is reported with the verdict here.
-void ConsoleView::explainPortFailure(const std::string& sText) {
-    reported_.push_back(sText);
+// The tool's own remarks are no part of the run's report; they go to standard error, the
+// verdict stays the report's last line.
+void ConsoleView::advise(const std::string& sText) {
     if (progress_) {
         progress_->hide();
     }
@@ -65,6 +59,12 @@ void ConsoleView::explainPortFailure(const std::string& sText) {
     if (progress_) {
         progress_->redraw();
     }
+}
+
+// The window shows the explanation as a report line; it is reported with the verdict here.
+void ConsoleView::explainPortFailure(const std::string& sText) {
+    reported_.push_back(sText);
+    advise(sText);
 }
 
 void ConsoleView::setProgressBar(int percent) {

@@ -42,7 +42,7 @@ public:
     void callLater(std::chrono::milliseconds delay, std::function<void()> action) override;
     // One line on standard error, after the verdict.
     void explainPortFailure(const std::string& sText) override;
-    void adviseBeforeRun(const std::string& sText) override;
+    void advise(const std::string& sText) override;
     void runEnded(const RunOutcome& outcome) override;
 
     const std::optional<RunOutcome>& outcome() const { return outcome_; }

@@ -197,7 +197,9 @@ TEST_F(History, AFolderThatCannotBeWrittenCostsOneLineAndNotTheUpdate) {
     sim::SimulatedLogger logger(test::loggerOfImage11());
     ASSERT_EQ(run({"--port", logger.portPath(), "--yes"}), 0) << tool_->err();
     EXPECT_TRUE(logger.flashEquals(imageLines(11)));
-    EXPECT_EQ(test::occurrences(tool_->out(), "History not written: "), 1u) << tool_->out();
+    EXPECT_EQ(test::occurrences(tool_->err(), "pelion-update: History not written: "), 1u)
+        << tool_->err();
+    EXPECT_EQ(test::occurrences(tool_->out(), "History not written"), 0u) << tool_->out();
     EXPECT_TRUE(test::linesOf(tool_->out()).back().ends_with("succesfully completed."));
 }
 
