@@ -14,10 +14,10 @@ namespace {
 
 // Those that the programs and Qt's DLLs and plugins import.
 constexpr std::array cWINDOWS_DLLS = {
-    "advapi32.dll", "authz.dll",   "comdlg32.dll", "d2d1.dll",    "d3d11.dll",    "d3d9.dll",
-    "dwmapi.dll",   "dwrite.dll",  "dxgi.dll",     "gdi32.dll",   "imm32.dll",    "kernel32.dll",
-    "mpr.dll",      "msvcrt.dll",  "netapi32.dll", "ole32.dll",   "oleaut32.dll", "setupapi.dll",
-    "shcore.dll",   "shell32.dll", "shlwapi.dll",  "user32.dll",  "userenv.dll",  "uxtheme.dll",
+    "advapi32.dll", "authz.dll",   "comdlg32.dll", "d2d1.dll",     "d3d11.dll",    "d3d9.dll",
+    "dwmapi.dll",   "dwrite.dll",  "dxgi.dll",     "gdi32.dll",    "imm32.dll",    "kernel32.dll",
+    "mpr.dll",      "msvcrt.dll",  "netapi32.dll", "ole32.dll",    "oleaut32.dll", "setupapi.dll",
+    "shcore.dll",   "shell32.dll", "shlwapi.dll",  "user32.dll",   "userenv.dll",  "uxtheme.dll",
     "version.dll",  "winmm.dll",   "ws2_32.dll",   "wtsapi32.dll",
 };
 
