@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -77,15 +78,25 @@ protected:
     }
 };
 
-TEST_F(LinkThread, RunStartsWithTwoNullFramesThatAreNotAnswered) {
+TEST_F(LinkThread, RunStartsWithTwoNullFramesEachFollowedByAPause) {
     sim::SimulatedLogger sim;
     // The logger never answers a null frame: a read after one would fail the run.
-    const auto notes = run(sim, {}, tCMD2);
+    std::chrono::steady_clock::time_point scriptStarts;
+    const auto started = std::chrono::steady_clock::now();
+    const auto notes = run(
+        sim, [&](ScriptedWorker&) { scriptStarts = std::chrono::steady_clock::now(); }, tCMD2);
     EXPECT_EQ(notes, (std::vector<Notification>{{cNT_FINISHED, tCMD2}}));
     EXPECT_EQ(wireAfter(sim, 2), (std::vector<std::string>{cNULL_FRAME_TEXT, cNULL_FRAME_TEXT}));
     const auto frames = sim.received();
     ASSERT_EQ(frames.size(), 2u);
-    EXPECT_LE(frames[0].at, frames[1].at);
+    // Both pauses lie before the run's own first frame: no sleep ends early, so this bound is
+    // exact.
+    EXPECT_GE(scriptStarts - started, 2 * cLINK_PAUSE);
+    // The first pause lies between the two null frames. The logger may take the first one late
+    // on a loaded machine, which shortens the gap it sees: half the pause is allowed for that.
+    EXPECT_GE(frames[1].at - frames[0].at, cLINK_PAUSE / 2);
+    // The second pause follows the second frame.
+    EXPECT_GE(scriptStarts - frames[1].at, cLINK_PAUSE / 2);
 }
 
 TEST_F(LinkThread, CommandFramesAreExactAndOnlyQueriesWaitForAnAnswer) {
