@@ -351,6 +351,7 @@ TEST_F(UpdateRun, LowerCaseImageLineEndsWithAConversionErrorAtThatLine) {
 struct EchoCase {
     const char* name;
     int dataLine;  // counted by the logger from the programming start
+    int byte;      // the data byte the logger takes wrongly: every byte of the echo counts
     Notes programming;
     Wire lines;
 };
@@ -363,7 +364,7 @@ class WrongEcho : public UpdateRun, public ::testing::WithParamInterface<EchoCas
 
 TEST_P(WrongEcho, EndsWithProgrammingErrorAndARepeat) {
     sim::SimulatedLogger sim(inBootloader());
-    sim.wrongEchoAtDataLine(GetParam().dataLine);
+    sim.wrongEchoAtDataLine(GetParam().dataLine, GetParam().byte);
     loadImage(cSMALL_IMAGE, cFILE_HEADER);
 
     EXPECT_EQ(run(sim),
@@ -378,11 +379,23 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         EchoCase{"DataLine",
                  1,
+                 0,
+                 {{cNT_UPDATE_START, tCMD0}, {cNT_PROG_ERROR_LINE, 1}, {cNT_ABORTED, 44}},
+                 {D0, D1}},
+        EchoCase{"MiddleByteOfADataLine",
+                 1,
+                 31,
+                 {{cNT_UPDATE_START, tCMD0}, {cNT_PROG_ERROR_LINE, 1}, {cNT_ABORTED, 44}},
+                 {D0, D1}},
+        EchoCase{"LastByteOfADataLine",
+                 1,
+                 63,
                  {{cNT_UPDATE_START, tCMD0}, {cNT_PROG_ERROR_LINE, 1}, {cNT_ABORTED, 44}},
                  {D0, D1}},
         // The vector table's error names the index of the end-of-file line.
         EchoCase{"VectorTable",
                  3,
+                 0,
                  {{cNT_UPDATE_START, tCMD0},
                   {cNT_PROGRESS, 24},
                   {cNT_VECTOR_TABLE, 0},
