@@ -297,5 +297,33 @@ INSTANTIATE_TEST_SUITE_P(
         BadAnswerCase{"NotReady", [](auto& s) { s.setNotReady(true); }, {cNT_ABORTED, 41}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// An answer one byte short is refused even where the last answer's bytes, still in the buffer,
+// would complete it: only the bytes that came now count.
+TEST_F(LinkThread, ShortAnswerIsRefusedWhereTheLastAnswerWouldCompleteIt) {
+    struct Exchange {
+        const char* what;
+        std::string wire;
+        std::function<void(ScriptedWorker&)> send;
+    };
+    const Exchange exchanges[] = {
+        {"command frame", cIDENTITY_QUERY,
+         [](ScriptedWorker& w) { w.sendCommand(true, 1, 0, 0, 0, 0, 0, 0); }},
+        {"line", cPLATFORM_QUERY, [](ScriptedWorker& w) { w.sendLine(cPLATFORM_QUERY, 6, true); }},
+    };
+    for (const Exchange& e : exchanges) {
+        SCOPED_TRACE(e.what);
+        sim::SimulatedLogger sim(inBootloader());
+        const auto notes = run(sim, [&](ScriptedWorker& w) {
+            e.send(w);
+            sim.shortNextAnswers(1);
+            e.send(w);
+        });
+        EXPECT_EQ(notes, (std::vector<Notification>{{cNT_FINISHED, tCMD0}}));
+        // Once for the first exchange, twice for the second: the short answer, then the whole.
+        EXPECT_EQ(wireAfter(sim, 5), (std::vector<std::string>{cNULL_FRAME_TEXT, cNULL_FRAME_TEXT,
+                                                               e.wire, e.wire, e.wire}));
+    }
+}
+
 }  // namespace
 }  // namespace pelion

@@ -293,19 +293,25 @@ TEST_F(UpdateRun, UnknownLoggerClassIsRefusedBeforeAnyJumpUnlessTheLoggerCheckIs
 }
 
 TEST_F(UpdateRun, JumpThatDoesNotReachABootloaderIsRefused) {
-    sim::LoggerConfig config;
-    config.blClass = 0x6602;  // after the jump the logger answers with a device class
-    sim::SimulatedLogger sim(config);
+    // After the jump the logger answers with another device class, or with the application's
+    // own class as if the jump had not been taken: either way no bootloader runs, and the run
+    // neither jumps again nor goes on.
+    for (const std::uint16_t answeredAfterJump : {std::uint16_t{0x6602}, std::uint16_t{0x6601}}) {
+        SCOPED_TRACE(answeredAfterJump);
+        sim::LoggerConfig config;
+        config.blClass = answeredAfterJump;
+        sim::SimulatedLogger sim(config);
 
-    EXPECT_EQ(run(sim), (Notes{{cNT_CLASS, 0x6601},
-                               {cNT_VERSION, 0x0602},
-                               {cNT_CLASS, 0x6602},
-                               {cNT_VERSION, 0},
-                               {cNT_ABORTED, 40}}));
-    const Wire expected{cNULL_FRAME_TEXT, cNULL_FRAME_TEXT, cIDENTITY_QUERY,
-                        cSERIAL_QUERY,    cJUMP_NEW,        cIDENTITY_QUERY};
-    EXPECT_EQ(wireAfter(sim, expected.size()), expected);
-    EXPECT_EQ(sim.received().size(), expected.size());
+        EXPECT_EQ(run(sim), (Notes{{cNT_CLASS, 0x6601},
+                                   {cNT_VERSION, 0x0602},
+                                   {cNT_CLASS, answeredAfterJump},
+                                   {cNT_VERSION, 0},
+                                   {cNT_ABORTED, 40}}));
+        const Wire expected{cNULL_FRAME_TEXT, cNULL_FRAME_TEXT, cIDENTITY_QUERY,
+                            cSERIAL_QUERY,    cJUMP_NEW,        cIDENTITY_QUERY};
+        EXPECT_EQ(wireAfter(sim, expected.size()), expected);
+        EXPECT_EQ(sim.received().size(), expected.size());
+    }
 }
 
 struct LastLineCase {
