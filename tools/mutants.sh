@@ -93,7 +93,7 @@ first_failure() {
         echo "over ${STAGE_LIMIT} s"
         return
     fi
-    sed -n -e 's/^\[  FAILED  \] \([^ ]*\) (.*/\1/p' -e 's/^FAILED \(sweep\|soak\) \([^:]*\):.*/\1 \2/p' "$log" |
+    sed -n -e 's/^\[  FAILED  \] \([^ ,]*\)[ ,].*/\1/p' -e 's/^FAILED \(sweep\|soak\) \([^ ]*\): .*/\1 \2/p' "$log" |
         head -n 1
 }
 

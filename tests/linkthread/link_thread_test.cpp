@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "link/comm_thread.h"
@@ -296,6 +297,21 @@ INSTANTIATE_TEST_SUITE_P(
         BadAnswerCase{"Missing", [](auto& s) { s.muteNextExchanges(1000); }, {cNT_RETRY, tCMD0}},
         BadAnswerCase{"NotReady", [](auto& s) { s.setNotReady(true); }, {cNT_ABORTED, 41}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Bytes that came before a line goes out (here the answer to a frame sent without waiting for
+// it) are thrown away first: the line's own answer is read whole at the first attempt.
+TEST_F(LinkThread, LineExchangeDiscardsBytesThatCameBeforeIt) {
+    sim::SimulatedLogger sim(inBootloader());
+    const auto notes = run(sim, [&](ScriptedWorker& w) {
+        w.sendCommand(false, 1, 0, 0, 0, 0, 0, 0);  // answered, but the answer is not read
+        // The unpaced logger answers within milliseconds; this leaves room for a loaded machine.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        w.sendLine(cPLATFORM_QUERY, 6, true);
+    });
+    EXPECT_EQ(notes, (std::vector<Notification>{{cNT_FINISHED, tCMD0}}));
+    EXPECT_EQ(wireAfter(sim, 4), (std::vector<std::string>{cNULL_FRAME_TEXT, cNULL_FRAME_TEXT,
+                                                           cIDENTITY_QUERY, cPLATFORM_QUERY}));
+}
 
 // An answer one byte short is refused even where the last answer's bytes, still in the buffer,
 // would complete it: only the bytes that came now count.
