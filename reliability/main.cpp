@@ -212,11 +212,13 @@ int runAll(const Settings& s, const char* self) {
     std::fprintf(stderr, "%s: %zu %s, %d processes, waits divided by %d\n", s.command.c_str(),
                  total, s.command == "sweep" ? "cut points" : "seeds", jobs, s.divisor);
     if (s.sample) {
-        std::fprintf(stderr,
-                     "sweep: sample seed %llu; the same sample again: %s sweep %s %d --seed %llu\n",
-                     static_cast<unsigned long long>(*s.seed), self,
-                     s.tornOnly ? "--torn-sample" : "--sample", *s.sample,
-                     static_cast<unsigned long long>(*s.seed));
+        const std::string image = s.image ? " --image " + std::to_string(*s.image) : "";
+        std::fprintf(
+            stderr,
+            "sweep: sample seed %llu; the same sample again: %s sweep%s %s %d --seed %llu\n",
+            static_cast<unsigned long long>(*s.seed), self, image.c_str(),
+            s.tornOnly ? "--torn-sample" : "--sample", *s.sample,
+            static_cast<unsigned long long>(*s.seed));
     }
 
     Tally tally;
