@@ -32,7 +32,7 @@ const char* const cUSAGE =
     "  new firmware boots; restore it and update again. --image: one image; --cut: one cut\n"
     "  point (as printed with a failure); --sample N: N cut points picked with --seed;\n"
     "  --torn-sample N: every cut point that is not a torn write, and N torn writes picked\n"
-    "  with --seed. Without --seed a sample's seed comes from the clock and is printed.\n"
+    "  with --seed. Without --seed a sample's seed is a fresh random one, printed.\n"
     "soak: one whole update per seed (default 1-1000) on a line with seeded faults, then a\n"
     "  re-run on a clean line.\n"
     "--jobs: parallel processes (default 2). --divisor: every wait of the updater's link is\n"
