@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "app/notification_texts.h"
 #include "firmware/catalogue.h"
 #include "fuzz/scripted_port.h"
 #include "link/comm_thread.h"
@@ -137,8 +138,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();  // a run posts exactly one outcome
     }
     const Notification end = outcomes->ends.front();
-    if (end.code == cNT_ABORTED && end.value == 0) {
-        std::abort();  // an error that is not the updater's own escaped the run
+    if (end.code == cNT_ABORTED && !abortText(end.value, {}).known) {
+        std::abort();  // "Fatal Exception": an error that is not the updater's own escaped the run
     }
     if (end.code == cNT_FINISHED &&
         (wholeCatalogue || !line.logger().flash().equals(chosenImageLines(*run)))) {

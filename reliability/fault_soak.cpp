@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/notification_texts.h"
 #include "firmware/catalogue.h"
 #include "link/link_timing.h"
 #include "reliability/logger_setups.h"
@@ -179,20 +180,37 @@ private:
     std::thread thread_;
 };
 
-std::string checkRecovered(sim::SimulatedLogger& logger, int image, const ActionResult& r,
-                           const char* run) {
+bool slowRun(const ActionResult& r) {
+    return !r.outcome || r.outcome->kind == RunOutcome::repeatsExhausted;
+}
+
+// "Fatal Exception has occurred!" is what a user sees for an error the updater does not know,
+// whatever code came with it.
+bool endedInFatalException(const ActionResult& r) {
+    return r.verdict == cTXT_FATAL || (r.outcome && r.outcome->kind == RunOutcome::aborted &&
+                                       !abortText(r.outcome->abortCode, {}).known);
+}
+
+CaseResult checkRecovered(sim::SimulatedLogger& logger, int image, const ActionResult& r,
+                          const char* run) {
+    if (!r.outcomeFault.empty()) {
+        return CaseResult::breach(std::string("the ") + run + ": " + r.outcomeFault);
+    }
     if (!r.outcome || r.outcome->kind != RunOutcome::finished) {
-        return std::string(run) + " " + outcomeName(r) + " \"" + r.verdict + "\"";
+        const std::string what = std::string(run) + " " + outcomeName(r) + " \"" + r.verdict + "\"";
+        return slowRun(r) ? CaseResult::timedOut(what) : CaseResult::breach(what);
     }
     if (!logger.flashEquals(getFirmwareLines(image))) {
-        return std::string("FALSE SUCCESS: the ") + run + " reported \"" + r.verdict +
-               "\" but the flash is not image " + std::to_string(image);
+        return CaseResult::breach(std::string("FALSE SUCCESS: the ") + run + " reported \"" +
+                                  r.verdict + "\" but the flash is not image " +
+                                  std::to_string(image));
     }
     const auto order = logger.writeOrder();
     if (order.empty() || order.back() != cVECTOR_TABLE || logger.inBootloader()) {
-        return std::string("the ") + run + " reported success but the logger did not boot it";
+        return CaseResult::breach(std::string("the ") + run +
+                                  " reported success but the logger did not boot it");
     }
-    return {};
+    return CaseResult::held();
 }
 
 }  // namespace
@@ -215,20 +233,23 @@ SoakResult runSoakSeed(std::uint64_t seed) {
         first = pressUpdate(logger.portPath(), cMAX_REPEATS, cACTION_LIMIT);
     }
     result.outcome = outcomeName(first);
+    if (!first.outcomeFault.empty()) {
+        result.check = CaseResult::breach("the faulty run: " + first.outcomeFault);
+        return result;
+    }
     if (!first.outcome) {
-        result.failure =
-            "the faulty run did not end within " + std::to_string(cACTION_LIMIT.count()) + " s";
+        result.check = CaseResult::timedOut("the faulty run did not end within " +
+                                            std::to_string(cACTION_LIMIT.count()) + " s");
         return result;
     }
     if (first.outcome->kind == RunOutcome::finished) {
-        result.failure = checkRecovered(logger, expectedImage(setup, config.startInBootloader),
-                                        first, "faulty run");
+        result.check = checkRecovered(logger, expectedImage(setup, config.startInBootloader), first,
+                                      "faulty run");
         return result;
     }
-    if (first.verdict.empty() ||
-        (first.outcome->kind == RunOutcome::aborted && first.outcome->abortCode == 0)) {
-        result.failure =
-            "the faulty run ended without a verdict in words: \"" + first.verdict + "\"";
+    if (first.verdict.empty() || endedInFatalException(first)) {
+        result.check = CaseResult::breach("the faulty run ended without a verdict in words: \"" +
+                                          first.verdict + "\" (" + result.outcome + ")");
         return result;
     }
 
@@ -241,7 +262,8 @@ SoakResult runSoakSeed(std::uint64_t seed) {
     }
     const int expected = expectedImage(setup, logger.inBootloader());
     const ActionResult again = pressUpdate(logger.portPath(), cMAX_REPEATS, cACTION_LIMIT);
-    result.failure = checkRecovered(logger, expected, again, "re-run on a clean line");
+    result.check = checkRecovered(logger, expected, again, "re-run on a clean line");
+
     return result;
 }
 

@@ -8,11 +8,13 @@
 #include <cstdint>
 #include <string>
 
+#include "reliability/case_result.h"
+
 namespace pelion::reliability {
 
 struct SoakResult {
     std::string outcome;  // how the faulty run ended, e.g. "finished", "aborted 41"
-    std::string failure;  // empty when every check held
+    CaseResult check;     // every check held when its failure is empty
     std::string faults;   // the faults of this seed, in words
 };
 

@@ -10,6 +10,7 @@
 
 #include "link/comm_thread.h"
 #include "link/link_timing.h"
+#include "reliability/case_runner.h"
 #include "reliability/fault_soak.h"
 #include "reliability/history_recovery.h"
 #include "reliability/power_cut_sweep.h"
@@ -24,27 +25,31 @@ using Clock = std::chrono::steady_clock;
 constexpr int cDEFAULT_DIVISOR = 20;
 
 const char* const cUSAGE =
-    "usage: pelion-reliability sweep [--image N] [--cut POINT] [--sample N] [--seed S]\n"
-    "                                [--jobs J] [--divisor D]\n"
+    "usage: pelion-reliability sweep [--image N] [--cut POINT] [--sample N | --torn-sample N]\n"
+    "                                [--seed S] [--jobs J] [--divisor D]\n"
     "       pelion-reliability soak [--seeds FIRST-LAST] [--jobs J] [--divisor D]\n"
     "sweep: cut the simulated logger's power at every data line of every embedded image and at\n"
     "  the jump, the update-ID query, the programming start, the programming end and while the\n"
     "  new firmware boots; restore it and update again. --image: one image; --cut: one cut\n"
-    "  point (as printed with a failure), or \"history\": the pinned logger's cut points "
-    "recovered\n"
-    "  through the update history; --sample N: N cut points picked with --seed.\n"
+    "  point (as printed with a failure), or \"history\": the pinned logger's cut points\n"
+    "  recovered through the update history; --sample N: N cut points picked with --seed;\n"
+    "  --torn-sample N: every cut point that is not a torn write, and N torn writes picked\n"
+    "  with --seed. Without --seed a sample's seed is a fresh random one, printed.\n"
     "soak: one whole update per seed (default 1-1000) on a line with seeded faults, then a\n"
     "  re-run on a clean line.\n"
     "--jobs: parallel processes (default 2). --divisor: every wait of the updater's link is\n"
-    "  divided by D (default 20); a case that fails so is run again at the real waits, and\n"
-    "  counts as retimed when it passes there. Exit status 0 only when no case failed.\n";
+    "  divided by D (default 20). A broken promise fails its case at once; only a run that\n"
+    "  timed out or used up its repeats is run again at the real waits, and the case counts\n"
+    "  as retimed when it passes there (its first failure is printed). Exit status 0 only\n"
+    "  when no case failed.\n";
 
 struct Settings {
     std::string command;
     std::optional<int> image;
     std::optional<std::string> cut;
     std::optional<int> sample;
-    std::uint64_t seed = 1;
+    bool tornOnly = false;  // the sample is of torn writes; every other cut point runs
+    std::optional<std::uint64_t> seed;
     std::uint64_t firstSeed = 1;
     std::uint64_t lastSeed = 1000;
     int jobs = 2;
@@ -71,8 +76,9 @@ bool parse(int argc, char** argv, Settings& s) {
                 s.image = std::stoi(v);
             } else if (a == "--cut") {
                 s.cut = v;
-            } else if (a == "--sample") {
+            } else if (a == "--sample" || a == "--torn-sample") {
                 s.sample = std::stoi(v);
+                s.tornOnly = a == "--torn-sample";
             } else if (a == "--seed") {
                 s.seed = std::stoull(v);
             } else if (a == "--seeds") {
@@ -94,7 +100,19 @@ bool parse(int argc, char** argv, Settings& s) {
     } catch (const std::exception&) {
         return false;
     }
-    return s.firstSeed <= s.lastSeed;
+    if (s.sample && !s.seed) {
+        s.seed = std::random_device{}();
+    }
+    return s.firstSeed <= s.lastSeed && (!s.sample || *s.sample >= 0);
+}
+
+std::vector<CutPoint> sampled(std::vector<CutPoint> cuts, std::size_t count, std::uint64_t seed) {
+    if (count < cuts.size()) {
+        std::mt19937_64 random(seed);
+        std::shuffle(cuts.begin(), cuts.end(), random);
+        cuts.resize(count);
+    }
+    return cuts;
 }
 
 std::vector<CutPoint> sweepCases(const Settings& s) {
@@ -106,29 +124,25 @@ std::vector<CutPoint> sweepCases(const Settings& s) {
         return cut ? std::vector<CutPoint>{*cut} : std::vector<CutPoint>{};
     }
     std::vector<CutPoint> cuts = allCutPoints(s.image);
-    if (s.sample && *s.sample < static_cast<int>(cuts.size())) {
-        std::mt19937_64 random(s.seed);
-        std::shuffle(cuts.begin(), cuts.end(), random);
-        cuts.resize(static_cast<std::size_t>(*s.sample));
+    if (!s.sample) {
+        return cuts;
     }
-    return cuts;
+    const auto count = static_cast<std::size_t>(*s.sample);
+    if (!s.tornOnly) {
+        return sampled(std::move(cuts), count, *s.seed);
+    }
+    std::vector<CutPoint> torn;
+    std::vector<CutPoint> chosen;
+    for (const CutPoint& cut : cuts) {
+        (cut.kind == CutKind::tornWrite ? torn : chosen).push_back(cut);
+    }
+    for (const CutPoint& cut : sampled(std::move(torn), count, *s.seed)) {
+        chosen.push_back(cut);
+    }
+    return chosen;
 }
 
-// Runs a case with the shortened waits, and once more at the real waits when it fails there.
-// Prints "ok", "retimed" or "FAIL", a tab, the case and a tab, and what went wrong.
-template <class Run>
-void runCase(int divisor, const std::string& name, Run run) {
-    pelion::setLinkTimeDivisor(divisor);
-    std::string failure = run();
-    const char* status = "ok";
-    if (!failure.empty() && divisor > 1) {
-        pelion::setLinkTimeDivisor(1);
-        const std::string again = run();
-        status = again.empty() ? "retimed" : "FAIL";
-        failure = again.empty() ? failure : again;
-    } else if (!failure.empty()) {
-        status = "FAIL";
-    }
+void printCase(const char* status, const std::string& name, const std::string& failure) {
     std::printf("%s\t%s\t%s\n", status, name.c_str(), failure.c_str());
     std::fflush(stdout);
 }
@@ -139,18 +153,23 @@ void runShard(const Settings& s) {
         const auto cuts = sweepCases(s);
         for (std::size_t i = static_cast<std::size_t>(index); i < cuts.size();
              i += static_cast<std::size_t>(count)) {
-            runCase(s.divisor, cuts[i].name(), [&] { return runCutPoint(cuts[i]); });
+            const CaseVerdict v = runCase(s.divisor, [&] { return runCutPoint(cuts[i]); });
+            printCase(v.status, cuts[i].name(), v.failure);
         }
         return;
     }
     for (std::uint64_t seed = s.firstSeed + static_cast<std::uint64_t>(index); seed <= s.lastSeed;
          seed += static_cast<std::uint64_t>(count)) {
         std::string outcome;
-        runCase(s.divisor, std::to_string(seed), [&] {
-            const SoakResult r = runSoakSeed(seed);
+        const CaseVerdict v = runCase(s.divisor, [&] {
+            SoakResult r = runSoakSeed(seed);
             outcome = r.outcome;
-            return r.failure.empty() ? std::string{} : r.failure + " [faults: " + r.faults + "]";
+            if (!r.check.failure.empty()) {
+                r.check.failure += " [faults: " + r.faults + "]";
+            }
+            return r.check;
         });
+        printCase(v.status, std::to_string(seed), v.failure);
         std::printf("outcome\t%s\t%s\n", std::to_string(seed).c_str(), outcome.c_str());
         std::fflush(stdout);
     }
@@ -185,8 +204,8 @@ int runAll(const Settings& s, const char* self) {
             args.insert(args.end(), {"--cut", *s.cut});
         }
         if (s.sample) {
-            args.insert(args.end(),
-                        {"--sample", std::to_string(*s.sample), "--seed", std::to_string(s.seed)});
+            args.insert(args.end(), {s.tornOnly ? "--torn-sample" : "--sample",
+                                     std::to_string(*s.sample), "--seed", std::to_string(*s.seed)});
         }
     } else {
         total = s.lastSeed - s.firstSeed + 1;
@@ -197,6 +216,15 @@ int runAll(const Settings& s, const char* self) {
         static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(s.jobs), total));
     std::fprintf(stderr, "%s: %zu %s, %d processes, waits divided by %d\n", s.command.c_str(),
                  total, s.command == "sweep" ? "cut points" : "seeds", jobs, s.divisor);
+    if (s.sample) {
+        const std::string image = s.image ? " --image " + std::to_string(*s.image) : "";
+        std::fprintf(
+            stderr,
+            "sweep: sample seed %llu; the same sample again: %s sweep%s %s %d --seed %llu\n",
+            static_cast<unsigned long long>(*s.seed), self, image.c_str(),
+            s.tornOnly ? "--torn-sample" : "--sample", *s.sample,
+            static_cast<unsigned long long>(*s.seed));
+    }
 
     Tally tally;
     const auto started = Clock::now();
@@ -212,12 +240,16 @@ int runAll(const Settings& s, const char* self) {
         }
         ++tally.cases;
         tally.retimed += f[0] == "retimed";
+        if (f[0] == "retimed") {
+            std::fprintf(stderr, "retimed %s %s: %s (held at the real waits)\n", s.command.c_str(),
+                         f[1].c_str(), f[2].c_str());
+        }
         if (f[0] == "FAIL") {
             ++tally.failed;
             const std::string replay = s.command == "sweep" ? "--cut " + f[1] : "--seeds " + f[1];
-            std::fprintf(stderr, "FAILED %s %s: %s\n  replay: %s %s %s --divisor 1\n",
+            std::fprintf(stderr, "FAILED %s %s: %s\n  replay: %s %s %s --divisor %d\n",
                          s.command.c_str(), f[1].c_str(), f[2].c_str(), self, s.command.c_str(),
-                         replay.c_str());
+                         replay.c_str(), s.divisor);
         }
         if (Clock::now() - lastReport > std::chrono::seconds(60)) {
             lastReport = Clock::now();

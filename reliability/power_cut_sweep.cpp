@@ -3,6 +3,7 @@
 #include <array>
 #include <sstream>
 
+#include "app/notification_texts.h"
 #include "firmware/catalogue.h"
 #include "link/link_timing.h"
 #include "reliability/history_recovery.h"
@@ -77,6 +78,12 @@ std::string outcomeText(const ActionResult& r) {
         return "did not end within " + std::to_string(cACTION_LIMIT.count()) + " s";
     }
     return "ended with \"" + r.verdict + "\"";
+}
+
+// A run that did not end in time or used up its repeats: what a loaded machine can cause with
+// the shortened waits.
+bool slowRun(const ActionResult& r) {
+    return !r.outcome || r.outcome->kind == RunOutcome::repeatsExhausted;
 }
 
 }  // namespace
@@ -170,7 +177,7 @@ std::vector<CutPoint> allCutPoints(std::optional<int> image) {
     return cuts;
 }
 
-std::string runCutPoint(const CutPoint& cut) {
+CaseResult runCutPoint(const CutPoint& cut) {
     const LoggerSetup& setup = loggerSetups().at(cut.image - 1);
     sim::SimulatedLogger logger(configFor(setup));
     arm(logger, cut);
@@ -180,46 +187,64 @@ std::string runCutPoint(const CutPoint& cut) {
 
     const ActionResult first =
         pressUpdate(logger.portPath(), cMAX_REPEATS, cACTION_LIMIT, historySettings);
+    if (!first.outcomeFault.empty()) {
+        return CaseResult::breach("the first run: " + first.outcomeFault);
+    }
+    if (first.outcome && first.outcome->kind == RunOutcome::finished) {
+        return CaseResult::breach("FALSE SUCCESS: the first run reported \"" + first.verdict +
+                                  "\"");
+    }
+    if (first.verdict == cTXT_FATAL) {
+        return CaseResult::breach("the first run " + outcomeText(first));
+    }
     if (!logger.powerIsCut()) {
-        return "the power was never cut; the first run " + outcomeText(first);
+        const std::string what = "the power was never cut; the first run " + outcomeText(first);
+        return slowRun(first) ? CaseResult::timedOut(what) : CaseResult::breach(what);
     }
     if (!first.outcome) {
-        return "the first run " + outcomeText(first);
-    }
-    if (first.outcome->kind == RunOutcome::finished) {
-        return "FALSE SUCCESS: the first run reported \"" + first.verdict + "\"";
+        return CaseResult::timedOut("the first run " + outcomeText(first));
     }
     // The vector table goes last: once it is written, every other record must be there.
     if (logger.vectorTableWritten() && !logger.flashEquals(getFirmwareLines(setup.image))) {
-        return "the vector table was written before the rest of the image";
+        return CaseResult::breach("the vector table was written before the rest of the image");
     }
 
     logger.restart();
     if (!logger.vectorTableWritten() && !logger.inBootloader() && cut.kind != CutKind::atJump &&
         cut.kind != CutKind::atUpdateIdQuery && cut.kind != CutKind::atProgrammingStart) {
-        return "after the power came back the logger started an incomplete application";
+        return CaseResult::breach(
+            "after the power came back the logger started an incomplete application");
     }
     if (logger.inBootloader() && logger.vectorTableWritten()) {
-        return "after the power came back the logger stayed in its bootloader with the vector "
-               "table written";
+        return CaseResult::breach(
+            "after the power came back the logger stayed in its bootloader with the vector "
+            "table written");
     }
     const int expected =
         logger.inBootloader() && !cut.throughHistory ? setup.imageFromBootloader : setup.image;
 
     const ActionResult second =
         pressUpdate(logger.portPath(), cMAX_REPEATS, cACTION_LIMIT, historySettings);
+    if (!second.outcomeFault.empty()) {
+        return CaseResult::breach("the second run: " + second.outcomeFault);
+    }
     if (!second.outcome || second.outcome->kind != RunOutcome::finished) {
-        return "the second run " + outcomeText(second) + " (first run " + outcomeText(first) + ")";
+        const std::string what =
+            "the second run " + outcomeText(second) + " (first run " + outcomeText(first) + ")";
+        return slowRun(second) && second.verdict != cTXT_FATAL ? CaseResult::timedOut(what)
+                                                               : CaseResult::breach(what);
     }
     if (!logger.flashEquals(getFirmwareLines(expected))) {
-        return "the second run reported success but the flash is not image " +
-               std::to_string(expected);
+        return CaseResult::breach(
+            "FALSE SUCCESS: the second run reported success but the flash is "
+            "not image " +
+            std::to_string(expected));
     }
     const auto order = logger.writeOrder();
     if (order.empty() || order.back() != cVECTOR_TABLE || logger.inBootloader()) {
-        return "after the second run the logger did not boot its new firmware";
+        return CaseResult::breach("after the second run the logger did not boot its new firmware");
     }
-    return {};
+    return CaseResult::held();
 }
 
 }  // namespace pelion::reliability

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "reliability/case_result.h"
+
 namespace pelion::reliability {
 
 enum class CutKind {
@@ -40,8 +42,7 @@ std::optional<CutPoint> parseCutPoint(const std::string& text);
 // Every cut point of every image, or of one image; those recovered through the history last.
 std::vector<CutPoint> allCutPoints(std::optional<int> image = std::nullopt);
 
-// Runs one cut point with the link's current waits; empty when every check held, else what
-// went wrong.
-std::string runCutPoint(const CutPoint& cut);
+// Runs one cut point with the link's current waits.
+CaseResult runCutPoint(const CutPoint& cut);
 
 }  // namespace pelion::reliability

@@ -34,11 +34,15 @@ public:
         laterAt = Clock::now() + linkWait(delay);
         later = std::move(action);
     }
-    void runEnded(const RunOutcome& o) override { outcome = o; }
+    void runEnded(const RunOutcome& o) override {
+        outcome = o;
+        ++outcomes;
+    }
 
     std::string verdict;
     int workers = 0;
     std::optional<RunOutcome> outcome;
+    int outcomes = 0;
     std::function<void()> later;
     Clock::time_point laterAt;
 
@@ -64,6 +68,25 @@ void stopRunaway(RunControl& control, NotificationQueue& queue) {
     TCommThread::waitForWorkers(cWORKER_END_WAIT);
 }
 
+// What the worker posted after its outcome: a second worker end, or a notification the run
+// control turns into a second outcome, breaks the promise of one outcome per action.
+std::string secondOutcome(RunControl& control, SilentView& view, NotificationQueue& queue) {
+    while (const auto n = queue.takeFor(std::chrono::milliseconds(0))) {
+        if (endsWorker(n->code)) {
+            return "a run posted another outcome (notification " + std::to_string(n->code) +
+                   ") after its first";
+        }
+        control.handleNotification(n->code, n->value);
+    }
+    return view.outcomes > 1 ? "the run control posted " + std::to_string(view.outcomes) +
+                                   " outcomes for one action"
+                             : std::string{};
+}
+
+bool noWorkerRunning() {
+    return TCommThread::waitForWorkers(std::chrono::milliseconds(0));
+}
+
 }  // namespace
 
 ActionResult pressUpdate(const std::string& port, std::optional<int> maxRepeats,
@@ -84,10 +107,13 @@ ActionResult pressUpdate(const std::string& port, std::optional<int> maxRepeats,
             continue;
         }
         if (now >= deadline) {
-            if (!view.later) {
+            std::string fault;
+            if (!view.later && noWorkerRunning() && !queue->takeFor(std::chrono::milliseconds(0))) {
+                fault = "the run ended without an outcome";
+            } else if (!view.later) {
                 stopRunaway(control, *queue);  // a worker is running; no repeat is waiting
             }
-            return {std::nullopt, view.verdict, view.workers};
+            return {std::nullopt, view.verdict, view.workers, fault};
         }
         auto wait = std::chrono::milliseconds(50);
         if (view.later) {
@@ -101,7 +127,7 @@ ActionResult pressUpdate(const std::string& port, std::optional<int> maxRepeats,
     }
     // The worker posts its outcome just before it ends; the next run must not overlap it.
     TCommThread::waitForWorkers(cWORKER_END_WAIT);
-    return {view.outcome, view.verdict, view.workers};
+    return {view.outcome, view.verdict, view.workers, secondOutcome(control, view, *queue)};
 }
 
 }  // namespace pelion::reliability

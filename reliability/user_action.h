@@ -15,6 +15,9 @@ struct ActionResult {
     std::optional<RunOutcome> outcome;  // none: the run had not ended within its time limit
     std::string verdict;                // the text of the final message, empty when none
     int workers = 0;                    // runs started, repeats included
+    // Set when the run control posted a second outcome, or when no worker was left to post
+    // one while none had come: a broken promise, not a slow machine.
+    std::string outcomeFault;
 };
 
 // Runs one update on `port`. `maxRepeats` bounds the repeats after communication errors as

@@ -232,7 +232,7 @@ Bytes LoggerModel::onDataLine(std::uint16_t address, const Bytes& data) {
     if (index == faults_.wrongEchoAt) {
         // The logger took one digit of the line wrongly: it stores and echoes what it understood.
         faults_.wrongEchoAt = -1;
-        block[0] ^= 0x01;
+        block[static_cast<std::size_t>(faults_.wrongEchoByte)] ^= 0x01;
     }
     flash_.write(address, block);
     if (address == cVECTOR_TABLE_ADDRESS) {

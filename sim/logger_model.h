@@ -23,6 +23,7 @@ struct Faults {
     int stallAnswers = 0;    // answers held back for `stall`
     std::chrono::milliseconds stall{0};
     int wrongEchoAt = -1;          // data line whose echo differs (one shot)
+    int wrongEchoByte = 0;         // the data byte of that line taken wrongly
     int powerCutAt = -1;           // data line on which the power fails (one shot)
     int powerCutWrittenBytes = 0;  // bytes of that line that reach the flash (a torn write)
     int powerCutAfterEchoAt = -1;  // data line after whose echo the power fails (one shot)

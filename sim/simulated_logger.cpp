@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -272,9 +273,10 @@ void SimulatedLogger::garbleNextAnswers(int k) {
     impl_->model.faults().garbledAnswers = k;
 }
 
-void SimulatedLogger::wrongEchoAtDataLine(int k) {
+void SimulatedLogger::wrongEchoAtDataLine(int k, int byte) {
     std::lock_guard lock(impl_->mutex);
     impl_->model.faults().wrongEchoAt = k;
+    impl_->model.faults().wrongEchoByte = std::clamp(byte, 0, 63);
 }
 
 void SimulatedLogger::powerCutAtDataLine(int k) {

@@ -88,9 +88,10 @@ public:
     // Data lines are counted from 0 at each programming start, repeats included; each of these
     // faults fires once. A wrong echo is a well-formed record with one data digit changed, and
     // that changed record is what the flash keeps.
-    void wrongEchoAtDataLine(int k);  // the echo of the k-th data line (0-based) differs
-    void powerCutAtDataLine(int k);   // dies on receiving the k-th data line
-    void powerCutAtJump();            // dies on accepting the next bootloader jump
+    // The echo of the k-th data line (0-based) differs in data byte `byte` (0 to 63).
+    void wrongEchoAtDataLine(int k, int byte = 0);
+    void powerCutAtDataLine(int k);  // dies on receiving the k-th data line
+    void powerCutAtJump();           // dies on accepting the next bootloader jump
     // Dies on the k-th data line after `bytesWritten` of its 64 bytes reached the flash (a torn
     // write; 0 is the same as powerCutAtDataLine, 64 a whole record written but not echoed).
     void tornWriteAtDataLine(int k, int bytesWritten);

@@ -1,5 +1,6 @@
 // The port list: the registry rules of the Windows list and its device-change test, which are
 // plain logic, and the udev list and monitor of this machine.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -103,9 +104,11 @@ TEST(UdevPortList, ListsThisMachinesUsbSerialPorts) {
     }
 }
 
-TEST(UdevPortMonitor, AnswersNoChangeWhenNothingHappened) {
+TEST(UdevPortMonitor, StartsAndAnswersNoChangeWhenNothingHappened) {
     ComPortMonitor monitor;
-    EXPECT_GE(monitor.fd(), -1);
+    // A monitor that failed to start answers -1: the window would then never see a port come.
+    ASSERT_GE(monitor.fd(), 0);
+    EXPECT_NE(fcntl(monitor.fd(), F_GETFD), -1) << "the monitor's descriptor is not open";
     EXPECT_FALSE(monitor.isComPortChange());  // returns at once with nothing pending
 }
 

@@ -53,11 +53,12 @@ public:
     }
 
     // Sends `bytes` as a USB serial adapter passes them on: `burst` at a time, `gap` apart.
+    // Each burst has its own moment from the start, so that a sleep that overruns on a loaded
+    // machine does not push every later burst back.
     void sendInBursts(const Bytes& bytes, std::size_t burst, milliseconds gap) {
+        const auto start = Clock::now();
         for (std::size_t at = 0; at < bytes.size(); at += burst) {
-            if (at > 0) {
-                std::this_thread::sleep_for(gap);
-            }
+            std::this_thread::sleep_until(start + gap * static_cast<int>(at / burst));
             const std::size_t n = std::min(burst, bytes.size() - at);
             ASSERT_EQ(write(fd(), bytes.data() + at, n), ssize_t(n));
         }
@@ -213,15 +214,22 @@ TEST_F(SerialPortTest, AnswerArrivingInBurstsIsReturnedWhole) {
     const ComPort port = open(far.slavePath());
     ASSERT_NE(port, cINVALID_PORT);
     const Bytes line = echoedLine();
-    for (const std::size_t burst : {std::size_t{15}, std::size_t{62}, std::size_t{1}}) {
-        std::thread adapter([&] { far.sendInBursts(line, burst, milliseconds(2)); });
+    struct Bursts {
+        std::size_t bytes;
+        milliseconds gap;
+    };
+    // Byte by byte at about the line's own rate: the last byte comes some 140 ms after the
+    // first, inside the read's 339 ms with room for a loaded machine.
+    for (const Bursts b :
+         {Bursts{15, milliseconds(2)}, Bursts{62, milliseconds(2)}, Bursts{1, milliseconds(1)}}) {
+        std::thread adapter([&] { far.sendInBursts(line, b.bytes, b.gap); });
         Bytes got(line.size());
         std::uint32_t received = 0;
         const bool ok = readComPort(port, got.data(), 139, received);
         adapter.join();
-        ASSERT_TRUE(ok) << burst << " bytes a burst";
-        EXPECT_EQ(received, 139u) << burst << " bytes a burst";
-        EXPECT_EQ(got, line) << burst << " bytes a burst";
+        ASSERT_TRUE(ok) << b.bytes << " bytes a burst";
+        EXPECT_EQ(received, 139u) << b.bytes << " bytes a burst";
+        EXPECT_EQ(got, line) << b.bytes << " bytes a burst";
     }
 }
 

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "link/comm_thread.h"
@@ -77,15 +79,25 @@ protected:
     }
 };
 
-TEST_F(LinkThread, RunStartsWithTwoNullFramesThatAreNotAnswered) {
+TEST_F(LinkThread, RunStartsWithTwoNullFramesEachFollowedByAPause) {
     sim::SimulatedLogger sim;
     // The logger never answers a null frame: a read after one would fail the run.
-    const auto notes = run(sim, {}, tCMD2);
+    std::chrono::steady_clock::time_point scriptStarts;
+    const auto started = std::chrono::steady_clock::now();
+    const auto notes = run(
+        sim, [&](ScriptedWorker&) { scriptStarts = std::chrono::steady_clock::now(); }, tCMD2);
     EXPECT_EQ(notes, (std::vector<Notification>{{cNT_FINISHED, tCMD2}}));
     EXPECT_EQ(wireAfter(sim, 2), (std::vector<std::string>{cNULL_FRAME_TEXT, cNULL_FRAME_TEXT}));
     const auto frames = sim.received();
     ASSERT_EQ(frames.size(), 2u);
-    EXPECT_LE(frames[0].at, frames[1].at);
+    // Both pauses lie before the run's own first frame: no sleep ends early, so this bound is
+    // exact.
+    EXPECT_GE(scriptStarts - started, 2 * cLINK_PAUSE);
+    // The first pause lies between the two null frames. The logger may take the first one late
+    // on a loaded machine, which shortens the gap it sees: half the pause is allowed for that.
+    EXPECT_GE(frames[1].at - frames[0].at, cLINK_PAUSE / 2);
+    // The second pause follows the second frame.
+    EXPECT_GE(scriptStarts - frames[1].at, cLINK_PAUSE / 2);
 }
 
 TEST_F(LinkThread, CommandFramesAreExactAndOnlyQueriesWaitForAnAnswer) {
@@ -285,6 +297,49 @@ INSTANTIATE_TEST_SUITE_P(
         BadAnswerCase{"Missing", [](auto& s) { s.muteNextExchanges(1000); }, {cNT_RETRY, tCMD0}},
         BadAnswerCase{"NotReady", [](auto& s) { s.setNotReady(true); }, {cNT_ABORTED, 41}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Bytes that came before a line goes out (here the answer to a frame sent without waiting for
+// it) are thrown away first: the line's own answer is read whole at the first attempt.
+TEST_F(LinkThread, LineExchangeDiscardsBytesThatCameBeforeIt) {
+    sim::SimulatedLogger sim(inBootloader());
+    const auto notes = run(sim, [&](ScriptedWorker& w) {
+        w.sendCommand(false, 1, 0, 0, 0, 0, 0, 0);  // answered, but the answer is not read
+        // The unpaced logger answers within milliseconds; this leaves room for a loaded machine.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        w.sendLine(cPLATFORM_QUERY, 6, true);
+    });
+    EXPECT_EQ(notes, (std::vector<Notification>{{cNT_FINISHED, tCMD0}}));
+    EXPECT_EQ(wireAfter(sim, 4), (std::vector<std::string>{cNULL_FRAME_TEXT, cNULL_FRAME_TEXT,
+                                                           cIDENTITY_QUERY, cPLATFORM_QUERY}));
+}
+
+// An answer one byte short is refused even where the last answer's bytes, still in the buffer,
+// would complete it: only the bytes that came now count.
+TEST_F(LinkThread, ShortAnswerIsRefusedWhereTheLastAnswerWouldCompleteIt) {
+    struct Exchange {
+        const char* what;
+        std::string wire;
+        std::function<void(ScriptedWorker&)> send;
+    };
+    const Exchange exchanges[] = {
+        {"command frame", cIDENTITY_QUERY,
+         [](ScriptedWorker& w) { w.sendCommand(true, 1, 0, 0, 0, 0, 0, 0); }},
+        {"line", cPLATFORM_QUERY, [](ScriptedWorker& w) { w.sendLine(cPLATFORM_QUERY, 6, true); }},
+    };
+    for (const Exchange& e : exchanges) {
+        SCOPED_TRACE(e.what);
+        sim::SimulatedLogger sim(inBootloader());
+        const auto notes = run(sim, [&](ScriptedWorker& w) {
+            e.send(w);
+            sim.shortNextAnswers(1);
+            e.send(w);
+        });
+        EXPECT_EQ(notes, (std::vector<Notification>{{cNT_FINISHED, tCMD0}}));
+        // Once for the first exchange, twice for the second: the short answer, then the whole.
+        EXPECT_EQ(wireAfter(sim, 5), (std::vector<std::string>{cNULL_FRAME_TEXT, cNULL_FRAME_TEXT,
+                                                               e.wire, e.wire, e.wire}));
+    }
+}
 
 }  // namespace
 }  // namespace pelion

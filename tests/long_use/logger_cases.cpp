@@ -1,8 +1,12 @@
 #include "tests/long_use/logger_cases.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <iterator>
+#include <string_view>
 
 #include "app/notification_texts.h"
 #include "link/comm_thread.h"
@@ -95,7 +99,17 @@ Expected expectedOf(const LoggerCase& c) {
 
 std::size_t runCount(const char* name, std::size_t fallback) {
     const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0' ? std::strtoul(value, nullptr, 10) : fallback;
+    if (value == nullptr || *value == '\0') {
+        return fallback;
+    }
+    const std::string_view text(value);
+    std::size_t count = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+    if (error != std::errc{} || end != text.data() + text.size()) {
+        ADD_FAILURE() << name << "=" << text << " is no count of runs; give a whole number";
+        return 0;
+    }
+    return count;
 }
 
 }  // namespace pelion::test

@@ -46,6 +46,7 @@ struct Expected {
 Expected expectedOf(const LoggerCase& c);
 
 // The run count of a long-use test: the environment variable `name` when set, else `fallback`.
+// A value that is not a whole number fails the test and counts 0 runs.
 std::size_t runCount(const char* name, std::size_t fallback);
 
 }  // namespace pelion::test

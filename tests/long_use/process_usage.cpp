@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -67,22 +68,47 @@ void UsageWatch::runEnded() {
     }
     EXPECT_EQ(last_.threads, before_.threads);
     EXPECT_EQ(last_.descriptors, before_.descriptors);
-    if (++runs_ == cWARM_UP_RUNS) {
-        residentAfterWarmUp_ = last_.residentKiB;
-    }
+    residentAfterRun_.push_back(last_.residentKiB);
+}
+
+double growthPerRunKiB(const std::vector<long>& residentAfterRun) {
+    const auto medianAround = [&](std::size_t centre) {
+        std::vector<long> five(residentAfterRun.begin() + static_cast<long>(centre) - 2,
+                               residentAfterRun.begin() + static_cast<long>(centre) + 3);
+        std::nth_element(five.begin(), five.begin() + 2, five.end());
+        return five[2];
+    };
+    const std::size_t middle = residentAfterRun.size() / 2;
+    const std::size_t end = residentAfterRun.size() - 3;
+    return static_cast<double>(medianAround(end) - medianAround(middle)) /
+           static_cast<double>(end - middle);
 }
 
 void UsageWatch::finish(const std::string& what) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - began_).count();
-    std::printf(
-        "%s, %zu runs in %.0f s: before the first %s; after the last %s; resident after "
-        "run %zu: %ld KiB\n",
-        what.c_str(), runs_, seconds, describe(first_).c_str(), describe(last_).c_str(),
-        cWARM_UP_RUNS, residentAfterWarmUp_);
-    if (cRESIDENT_MEMORY_MEANINGFUL && runs_ > cWARM_UP_RUNS) {
-        EXPECT_LT(last_.residentKiB - residentAfterWarmUp_, cMOST_GROWTH_KIB);
+    const std::size_t runs = residentAfterRun_.size();
+    std::printf("%s, %zu runs in %.0f s: before the first %s; after the last %s\n", what.c_str(),
+                runs, seconds, describe(first_).c_str(), describe(last_).c_str());
+    if (!cRESIDENT_MEMORY_MEANINGFUL) {
+        std::printf("%s: resident memory not checked under a sanitizer\n", what.c_str());
+        return;
     }
+    if (runs < cLEAST_RUNS) {
+        ADD_FAILURE() << what << ": " << runs << " runs are too few to judge memory; give "
+                      << cLEAST_RUNS << " or more";
+        return;
+    }
+    const double growth = growthPerRunKiB(residentAfterRun_);
+    std::printf(
+        "%s: resident after run %zu: %ld KiB, after run %zu: %ld KiB, after the last: "
+        "%ld KiB; growth over the second half %.1f KiB per run (at most %.0f)\n",
+        what.c_str(), cWARM_UP_RUNS, residentAfterRun_[cWARM_UP_RUNS - 1], runs / 2,
+        residentAfterRun_[runs / 2 - 1], residentAfterRun_.back(), growth,
+        cMOST_GROWTH_PER_RUN_KIB);
+    EXPECT_LE(growth, cMOST_GROWTH_PER_RUN_KIB)
+        << what << ": resident memory after each run (KiB): "
+        << ::testing::PrintToString(residentAfterRun_);
 }
 
 }  // namespace pelion::test

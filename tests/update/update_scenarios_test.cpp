@@ -293,19 +293,25 @@ TEST_F(UpdateRun, UnknownLoggerClassIsRefusedBeforeAnyJumpUnlessTheLoggerCheckIs
 }
 
 TEST_F(UpdateRun, JumpThatDoesNotReachABootloaderIsRefused) {
-    sim::LoggerConfig config;
-    config.blClass = 0x6602;  // after the jump the logger answers with a device class
-    sim::SimulatedLogger sim(config);
+    // After the jump the logger answers with another device class, or with the application's
+    // own class as if the jump had not been taken: either way no bootloader runs, and the run
+    // neither jumps again nor goes on.
+    for (const std::uint16_t answeredAfterJump : {std::uint16_t{0x6602}, std::uint16_t{0x6601}}) {
+        SCOPED_TRACE(answeredAfterJump);
+        sim::LoggerConfig config;
+        config.blClass = answeredAfterJump;
+        sim::SimulatedLogger sim(config);
 
-    EXPECT_EQ(run(sim), (Notes{{cNT_CLASS, 0x6601},
-                               {cNT_VERSION, 0x0602},
-                               {cNT_CLASS, 0x6602},
-                               {cNT_VERSION, 0},
-                               {cNT_ABORTED, 40}}));
-    const Wire expected{cNULL_FRAME_TEXT, cNULL_FRAME_TEXT, cIDENTITY_QUERY,
-                        cSERIAL_QUERY,    cJUMP_NEW,        cIDENTITY_QUERY};
-    EXPECT_EQ(wireAfter(sim, expected.size()), expected);
-    EXPECT_EQ(sim.received().size(), expected.size());
+        EXPECT_EQ(run(sim), (Notes{{cNT_CLASS, 0x6601},
+                                   {cNT_VERSION, 0x0602},
+                                   {cNT_CLASS, answeredAfterJump},
+                                   {cNT_VERSION, 0},
+                                   {cNT_ABORTED, 40}}));
+        const Wire expected{cNULL_FRAME_TEXT, cNULL_FRAME_TEXT, cIDENTITY_QUERY,
+                            cSERIAL_QUERY,    cJUMP_NEW,        cIDENTITY_QUERY};
+        EXPECT_EQ(wireAfter(sim, expected.size()), expected);
+        EXPECT_EQ(sim.received().size(), expected.size());
+    }
 }
 
 struct LastLineCase {
@@ -351,6 +357,7 @@ TEST_F(UpdateRun, LowerCaseImageLineEndsWithAConversionErrorAtThatLine) {
 struct EchoCase {
     const char* name;
     int dataLine;  // counted by the logger from the programming start
+    int byte;      // the data byte the logger takes wrongly: every byte of the echo counts
     Notes programming;
     Wire lines;
 };
@@ -363,7 +370,7 @@ class WrongEcho : public UpdateRun, public ::testing::WithParamInterface<EchoCas
 
 TEST_P(WrongEcho, EndsWithProgrammingErrorAndARepeat) {
     sim::SimulatedLogger sim(inBootloader());
-    sim.wrongEchoAtDataLine(GetParam().dataLine);
+    sim.wrongEchoAtDataLine(GetParam().dataLine, GetParam().byte);
     loadImage(cSMALL_IMAGE, cFILE_HEADER);
 
     EXPECT_EQ(run(sim),
@@ -378,11 +385,23 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         EchoCase{"DataLine",
                  1,
+                 0,
+                 {{cNT_UPDATE_START, tCMD0}, {cNT_PROG_ERROR_LINE, 1}, {cNT_ABORTED, 44}},
+                 {D0, D1}},
+        EchoCase{"MiddleByteOfADataLine",
+                 1,
+                 31,
+                 {{cNT_UPDATE_START, tCMD0}, {cNT_PROG_ERROR_LINE, 1}, {cNT_ABORTED, 44}},
+                 {D0, D1}},
+        EchoCase{"LastByteOfADataLine",
+                 1,
+                 63,
                  {{cNT_UPDATE_START, tCMD0}, {cNT_PROG_ERROR_LINE, 1}, {cNT_ABORTED, 44}},
                  {D0, D1}},
         // The vector table's error names the index of the end-of-file line.
         EchoCase{"VectorTable",
                  3,
+                 0,
                  {{cNT_UPDATE_START, tCMD0},
                   {cNT_PROGRESS, 24},
                   {cNT_VECTOR_TABLE, 0},

@@ -16,6 +16,7 @@
 #include "tests/support/image_lines.h"
 #include "tests/wine/german_locale.h"
 #include "tests/wine/pe_imports.h"
+#include "tests/wine/windows_build.h"
 #include "tests/wine/windows_desktop.h"
 
 namespace pelion {
@@ -72,14 +73,15 @@ fs::path windowsBuild() {
 }
 
 // Without a Qt for Windows ./run builds no window program; these tests then have nothing to run.
-bool windowProgramBuilt() {
-    return fs::exists(PELION_WIN32_GUI_PROGRAM);
-}
-
-#define SKIP_WITHOUT_WINDOW_PROGRAM()                                                      \
-    if (!windowProgramBuilt()) {                                                           \
-        GTEST_SKIP() << "no " << PELION_WIN32_GUI_PROGRAM << " (no Qt for Windows found)"; \
-    }
+// A build set up with one must have left it: a missing program fails.
+#define SKIP_WITHOUT_WINDOW_PROGRAM()                                               \
+    if (const std::string why = test::whyNoWindowProgram(PELION_WIN32_GUI_PROGRAM); \
+        !why.empty()) {                                                             \
+        GTEST_SKIP() << why;                                                        \
+    }                                                                               \
+    ASSERT_TRUE(fs::exists(PELION_WIN32_GUI_PROGRAM))                               \
+        << "the cross build was set up with the window program but left no "        \
+        << PELION_WIN32_GUI_PROGRAM
 
 // Everything the program loads comes with it or with Windows: the DLLs of the program and of
 // whatever it loads, the Qt plugins included.

@@ -18,6 +18,7 @@
 #include "tests/support/image_11_logger.h"
 #include "tests/support/image_lines.h"
 #include "tests/wine/pe_imports.h"
+#include "tests/wine/windows_build.h"
 #include "tests/wine/windows_desktop.h"
 
 namespace pelion {
@@ -42,8 +43,10 @@ fs::path package(const std::string& extension) {
     return std::string(PELION_WINDOWS_PACKAGE) + extension;
 }
 
+// The packages hold the window program when the cross build was set up with it, as the
+// packaging decides.
 bool windowProgramBuilt() {
-    return fs::exists(PELION_WIN32_GUI_PROGRAM);
+    return test::whyNoWindowProgram(PELION_WIN32_GUI_PROGRAM).empty();
 }
 
 fs::path installFolder() {
