@@ -16,4 +16,15 @@ inline std::vector<std::string> linesOf(const std::string& text) {
     return lines;
 }
 
+// A Windows program ends its lines with a carriage return and a line feed.
+inline std::vector<std::string> windowsLinesOf(const std::string& text) {
+    std::vector<std::string> lines = linesOf(text);
+    for (std::string& line : lines) {
+        if (line.ends_with('\r')) {
+            line.pop_back();
+        }
+    }
+    return lines;
+}
+
 }  // namespace pelion::test

@@ -7,10 +7,10 @@
 
 #include <algorithm>
 #include <optional>
-#include <sstream>
 
 #include "sim/simulated_logger.h"
 #include "tests/support/image_11_logger.h"
+#include "tests/support/text_lines.h"
 #include "tests/wine/wine_session.h"
 
 namespace pelion {
@@ -47,18 +47,6 @@ const Adapter cADAPTERS[] = {
      "COM36\t\\\\.\\COM36\t10c4\tea60\tSilicon Labs\tCP210x USB to UART Bridge\t\t\t"
      "Port_#0002.Hub_#0001"},
 };
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (line.ends_with('\r')) {
-            line.pop_back();
-        }
-        lines.push_back(line);
-    }
-    return lines;
-}
 
 class PortDetails : public testing::Test {
 protected:
@@ -111,12 +99,12 @@ TEST_F(PortDetails, ListPortsShowsTheUsbIdentityAndLatencyTimerOfEachAdapter) {
     for (const Adapter& a : cADAPTERS) {
         expected.push_back(a.listed);
     }
-    std::vector<std::string> listed = linesOf(out());
+    std::vector<std::string> listed = test::windowsLinesOf(out());
     std::sort(listed.begin(), listed.end());
     EXPECT_EQ(listed, expected);
 
     EXPECT_EQ(run({"--list-ports"}), 0) << err();
-    const auto table = linesOf(out());
+    const auto table = test::windowsLinesOf(out());
     ASSERT_FALSE(table.empty());
     EXPECT_TRUE(table[0].ends_with("Serial    Latency")) << table[0];
     EXPECT_NE(out().find("0403:6001  FTDI          USB Serial Port            A10K3XYZ  16 ms"),
@@ -144,7 +132,7 @@ TEST_F(PortDetails, CheckWarnsOfATimerOf16AndNotOf1) {
     for (const Case& c : cases) {
         wine_.mapComPort(c.port, logger.portPath());
         EXPECT_EQ(run({"--check", "--port", c.port}), 0) << c.port << "\n" << out() << err();
-        const auto lines = linesOf(out());
+        const auto lines = test::windowsLinesOf(out());
         EXPECT_NE(std::find(lines.begin(), lines.end(), c.latencyLine), lines.end()) << out();
         EXPECT_NE(out().find(std::string(c.port) +
                              ": ok: A logger answers: class 26113 [PelionB], version 6.1, "
@@ -164,7 +152,7 @@ TEST_F(PortDetails, UpdateSaysWhatASlowTimerCostsBeforeItStarts) {
     for (const Case& c : cases) {
         wine_.mapComPort(c.port, "/nonexistent/pelion-port");
         EXPECT_EQ(run({"--port", c.port, "--yes"}), 10) << c.port << "\n" << err();
-        const auto lines = linesOf(err());
+        const auto lines = test::windowsLinesOf(err());
         const auto timerLines = std::count_if(lines.begin(), lines.end(), [](const auto& line) {
             return line.find("latency timer") != std::string::npos;
         });

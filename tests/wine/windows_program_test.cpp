@@ -7,13 +7,13 @@
 #include <algorithm>
 #include <optional>
 #include <set>
-#include <sstream>
 
 #include "link/serial_port.h"
 #include "sim/flash_model.h"
 #include "sim/simulated_logger.h"
 #include "tests/support/image_11_logger.h"
 #include "tests/support/image_lines.h"
+#include "tests/support/text_lines.h"
 #include "tests/wine/pe_imports.h"
 #include "tests/wine/wine_session.h"
 
@@ -27,23 +27,10 @@ constexpr const char* cLOGGER_PORT = "COM33";
 constexpr const char* cGATE_KEY = "HKCU\\Software\\Tessaly\\Orvo";
 constexpr const char* cSERIAL_DEVICE_MAP = "HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM";
 
-// A Windows program ends its lines with a carriage return and a line feed.
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (line.ends_with('\r')) {
-            line.pop_back();
-        }
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 // The texts of the report lines "hh-nn-ss -> text", without their times.
 std::vector<std::string> reportTexts(const std::string& out) {
     std::vector<std::string> texts;
-    for (const std::string& line : linesOf(out)) {
+    for (const std::string& line : test::windowsLinesOf(out)) {
         const auto arrow = line.find(" -> ");
         texts.push_back(arrow == std::string::npos ? line : line.substr(arrow + 4));
     }
@@ -80,7 +67,7 @@ protected:
     const std::string& out() const { return program_->out(); }
     const std::string& err() const { return program_->err(); }
     std::string lastLine() const {
-        const auto lines = linesOf(out());
+        const auto lines = test::windowsLinesOf(out());
         return lines.empty() ? "" : lines.back();
     }
 
@@ -190,7 +177,8 @@ TEST_F(WindowsProgram, ListsOnlyTheVirtualComPortsOfTheSerialDeviceMap) {
     ASSERT_TRUE(wine_.reg({"add", cSERIAL_DEVICE_MAP, "/v", "\\Device\\Serial7", "/t", "REG_SZ",
                            "/d", "COM9", "/f"}));
     EXPECT_EQ(run({"--list-ports", "--tab-separated"}), 0) << err();
-    EXPECT_EQ(linesOf(out()), std::vector<std::string>{"COM33\t\\\\.\\COM33\t\t\t\t\t\t\t"});
+    EXPECT_EQ(test::windowsLinesOf(out()),
+              std::vector<std::string>{"COM33\t\\\\.\\COM33\t\t\t\t\t\t\t"});
 }
 
 // Wine turns the terminal's interrupt signal into the console's CTRL_C_EVENT.
