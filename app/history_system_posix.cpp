@@ -8,7 +8,7 @@
 namespace pelion {
 
 std::optional<std::string> defaultHistoryPath() {
-    // The base directory specification allows absolute paths only.
+    // XDG base directories are absolute paths; a relative XDG_STATE_HOME is to be ignored.
     const char* stateHome = std::getenv("XDG_STATE_HOME");
     if (stateHome && stateHome[0] == '/') {
         return std::string(stateHome) + "/pelion-update/history.jsonl";
