@@ -1,23 +1,14 @@
 #include <unistd.h>
 
 #include <climits>
-#include <cstdlib>
 
 #include "app/history_file.h"
+#include "app/xdg_folder.h"
 
 namespace pelion {
 
 std::optional<std::string> defaultHistoryPath() {
-    // XDG base directories are absolute paths; a relative XDG_STATE_HOME is to be ignored.
-    const char* stateHome = std::getenv("XDG_STATE_HOME");
-    if (stateHome && stateHome[0] == '/') {
-        return std::string(stateHome) + "/pelion-update/history.jsonl";
-    }
-    const char* home = std::getenv("HOME");
-    if (home && home[0] != '\0') {
-        return std::string(home) + "/.local/state/pelion-update/history.jsonl";
-    }
-    return std::nullopt;
+    return xdgPath("XDG_STATE_HOME", ".local/state", "pelion-update/history.jsonl");
 }
 
 std::string hostName() {

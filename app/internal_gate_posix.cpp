@@ -1,10 +1,11 @@
 #include <charconv>
-#include <cstdlib>
+#include <cstddef>
 #include <optional>
 #include <sstream>
 #include <string>
 
 #include "app/internal_gate.h"
+#include "app/xdg_folder.h"
 #include "firmware/regular_file.h"
 
 namespace pelion {
@@ -16,15 +17,7 @@ constexpr std::size_t cMAX_SETTINGS_BYTES = 1u << 20;
 
 // Where Qt keeps the settings of organisation "Tessaly", application "Orvo".
 std::optional<std::string> settingsFile() {
-    const char* configHome = std::getenv("XDG_CONFIG_HOME");
-    if (configHome && configHome[0] == '/') {
-        return std::string(configHome) + "/Tessaly/Orvo.conf";
-    }
-    const char* home = std::getenv("HOME");
-    if (home && home[0] != '\0') {
-        return std::string(home) + "/.config/Tessaly/Orvo.conf";
-    }
-    return std::nullopt;
+    return xdgPath("XDG_CONFIG_HOME", ".config", "Tessaly/Orvo.conf");
 }
 
 std::string trimmed(const std::string& s) {
